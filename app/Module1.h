@@ -1,0 +1,48 @@
+// The repair driver: finds installations of the ZEL inspection system and writes the new
+// web-server address into their settings files.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "app/TargetServerAddress.h"
+
+namespace app {
+
+// Where the settings live, below an installation folder, and which value is repaired.
+inline constexpr char kSettingsFile[] = "BIN\\ZEL1.SYS";
+inline constexpr char kSettingsSection[] = "web";
+inline constexpr char kSettingsKey[] = "webserver";
+
+// The folders searched by RepairAllInstallations, in this order.
+inline constexpr std::array<const char*, 10> kCandidateFolders = {
+    "C:\\Program Files\\TAMO\\ZEL1",       "D:\\Program Files\\TAMO\\ZEL1",
+    "E:\\Program Files\\TAMO\\ZEL1",       "F:\\Program Files\\TAMO\\ZEL1",
+    "G:\\Program Files\\TAMO\\ZEL1",       "C:\\Program Files (x86)\\TAMO\\ZEL1",
+    "D:\\Program Files (x86)\\TAMO\\ZEL1", "E:\\Program Files (x86)\\TAMO\\ZEL1",
+    "F:\\Program Files (x86)\\TAMO\\ZEL1", "G:\\Program Files (x86)\\TAMO\\ZEL1",
+};
+
+// What a repair run found, owned by its caller. Folders appear exactly as they were
+// passed in, in the order checked, joined by CR LF.
+struct Tally {
+  std::int32_t FoundCount = 0;    // checked folders whose settings file exists
+  std::int32_t CorrectCount = 0;  // of those, how many hold TargetServerAddress afterwards
+  std::string FoundList;          // every found folder
+  bool Rewritten = false;         // some value was written and read back equal
+  std::string CorrectList;        // the found folders that hold TargetServerAddress
+  std::string FailedList;         // the found folders that still hold another value
+};
+
+// Checks one installation folder. When its settings file exists the folder is counted
+// and listed; a "webserver" value other than TargetServerAddress is written and read
+// back. True when the file exists and holds TargetServerAddress afterwards.
+// Raises the overflow error if a counter would pass its 32-bit range.
+bool RepairInstallation(std::string Folder, Tally& tally);
+
+// Starts `tally` afresh and checks every candidate folder in order. True when some
+// installation was found.
+bool RepairAllInstallations(Tally& tally);
+
+}  // namespace app

@@ -1,0 +1,8 @@
+# Cross-compiles for 64-bit Windows with MinGW-w64. The POSIX-threads flavour of the
+# compiler is used because the win32-threads flavour lacks std::mutex, which GoogleTest
+# needs. Test programs run under Wine through wine-run.sh.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(ZELFIX_MINGW_TRIPLET x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)

@@ -1,0 +1,74 @@
+// posix profile files: our own engine (profile_engine.h) over Windows paths
+// (winpath.h), with atomic replacement (atomic_file.h).
+//
+// Differences from Windows, on purpose: a write changes only the value's bytes instead
+// of rewriting the file from its parse, refuses what the file could not hold exactly
+// instead of writing a lossy copy, and treats a file without any write permission bit as
+// read-only even for root. Reads cut a value at 254 UTF-16 units without splitting a
+// character.
+#include "platform/profile.h"
+
+#include <sys/stat.h>
+
+#include "platform/posix/atomic_file.h"
+#include "platform/posix/profile_engine.h"
+#include "platform/posix/unicode.h"
+#include "platform/posix/winpath.h"
+
+namespace platform {
+
+namespace {
+
+// The host path of the profile file that `path` names, or nothing when it cannot name
+// one: no such drive or folder, or a path that ends in a separator.
+std::optional<posix::HostLocation> LocateProfile(const std::string& path) {
+  const std::optional<posix::WindowsPath> parsed = posix::ParseWindowsPath(path);
+  if (!parsed || parsed->trailingSeparator || parsed->components.empty()) {
+    return std::nullopt;
+  }
+  const posix::HostLocation folder = posix::Locate(*parsed, parsed->components.size() - 1);
+  struct stat info {};
+  if (!folder.exists || stat(folder.hostPath.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    return std::nullopt;
+  }
+  return posix::Locate(*parsed);
+}
+
+}  // namespace
+
+std::size_t GetProfileEntry(const std::string& section, const std::string& key, std::string& value,
+                            const std::string& path) {
+  value.clear();
+  const std::optional<posix::HostLocation> file = LocateProfile(path);
+  if (!file || !file->exists) {
+    return 0;
+  }
+  std::string bytes;
+  posix::FileIdentity identity;
+  if (!posix::ReadWholeFile(file->hostPath, bytes, identity) || !identity.existed) {
+    return 0;
+  }
+  const std::optional<std::string> found = posix::profile::ReadValue(bytes, section, key);
+  if (!found) {
+    return 0;
+  }
+  value = std::string(posix::Utf16Prefix(*found, kProfileBufferUnits - 1));
+  return posix::Utf16Length(value);
+}
+
+bool PutProfileEntry(const std::string& section, const std::string& key, const std::string& value,
+                     const std::string& path) {
+  const std::optional<posix::HostLocation> file = LocateProfile(path);
+  if (!file) {
+    return false;
+  }
+  std::string bytes;
+  posix::FileIdentity identity;
+  if (!posix::ReadWholeFile(file->hostPath, bytes, identity)) {
+    return false;
+  }
+  const std::optional<std::string> updated = posix::profile::WriteValue(bytes, section, key, value);
+  return updated && posix::ReplaceFile(file->hostPath, *updated, identity);
+}
+
+}  // namespace platform

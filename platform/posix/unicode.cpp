@@ -1,0 +1,119 @@
+#include "platform/posix/unicode.h"
+
+#include <locale.h>
+#include <wctype.h>
+
+namespace platform::posix {
+
+char32_t NextCodePoint(std::string_view text, std::size_t& position) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(position);
+  std::size_t length = 0;
+  char32_t code = 0;
+  char32_t minimum = 0;
+  if (lead < 0x80) {
+    ++position;
+    return lead;
+  } else if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, code = lead & 0x1F, minimum = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, code = lead & 0x0F, minimum = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, code = lead & 0x07, minimum = 0x10000;
+  } else {
+    ++position;
+    return kReplacementCharacter;
+  }
+  if (position + length > text.size()) {
+    ++position;
+    return kReplacementCharacter;
+  }
+  for (std::size_t i = 1; i < length; ++i) {
+    const unsigned char next = byte(position + i);
+    if ((next & 0xC0) != 0x80) {
+      ++position;
+      return kReplacementCharacter;
+    }
+    code = (code << 6) | (next & 0x3F);
+  }
+  if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+    ++position;
+    return kReplacementCharacter;
+  }
+  position += length;
+  return code;
+}
+
+void AppendUtf8(std::string& out, char32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+std::size_t Utf16Length(std::string_view text) {
+  std::size_t units = 0;
+  for (std::size_t position = 0; position < text.size();) {
+    units += Utf16Units(NextCodePoint(text, position));
+  }
+  return units;
+}
+
+std::string_view Utf16Prefix(std::string_view text, std::size_t units) {
+  std::size_t position = 0;
+  while (position < text.size()) {
+    std::size_t next = position;
+    const std::size_t needed = Utf16Units(NextCodePoint(text, next));
+    if (needed > units) {
+      break;
+    }
+    units -= needed;
+    position = next;
+  }
+  return text.substr(0, position);
+}
+
+char32_t FoldCase(char32_t code) {
+  if (code < 0x80) {
+    return (code >= 'A' && code <= 'Z') ? code + ('a' - 'A') : code;
+  }
+  // The C.UTF-8 locale carries the Unicode case tables, whatever the process locale.
+  static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+  if (unicode == static_cast<locale_t>(0)) {
+    return code;
+  }
+  return static_cast<char32_t>(towlower_l(static_cast<wint_t>(code), unicode));
+}
+
+std::string FoldCase(std::string_view text) {
+  std::string folded;
+  folded.reserve(text.size());
+  for (std::size_t position = 0; position < text.size();) {
+    AppendUtf8(folded, FoldCase(NextCodePoint(text, position)));
+  }
+  return folded;
+}
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  std::size_t i = 0;
+  std::size_t j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (FoldCase(NextCodePoint(a, i)) != FoldCase(NextCodePoint(b, j))) {
+      return false;
+    }
+  }
+  return i == a.size() && j == b.size();
+}
+
+}  // namespace platform::posix

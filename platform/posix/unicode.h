@@ -1,0 +1,41 @@
+// Unicode helpers for the POSIX stand-in: UTF-8 decoding, UTF-16 unit counts and
+// case-insensitive comparison of names the way Windows compares file and profile names.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace platform::posix {
+
+inline constexpr char32_t kReplacementCharacter = 0xFFFD;
+
+// Decodes the character at `position` and advances past it. A malformed or truncated
+// sequence (or an encoded surrogate) yields kReplacementCharacter and advances one byte.
+char32_t NextCodePoint(std::string_view text, std::size_t& position);
+
+// Appends `code` in UTF-8.
+void AppendUtf8(std::string& out, char32_t code);
+
+// How many UTF-16 units the character takes: 2 above U+FFFF, otherwise 1.
+inline std::size_t Utf16Units(char32_t code) {
+  return code > 0xFFFF ? 2 : 1;
+}
+
+// Total UTF-16 units of a UTF-8 text.
+std::size_t Utf16Length(std::string_view text);
+
+// The longest prefix of `text` that takes at most `units` UTF-16 units, never ending in
+// the middle of a character.
+std::string_view Utf16Prefix(std::string_view text, std::size_t units);
+
+// Lower-case mapping of one character (full Unicode simple case mapping).
+char32_t FoldCase(char32_t code);
+
+// The whole UTF-8 text lower-cased, for sorting names without regard to case.
+std::string FoldCase(std::string_view text);
+
+// Compares two UTF-8 names without regard to letter case.
+bool EqualIgnoringCase(std::string_view a, std::string_view b);
+
+}  // namespace platform::posix

@@ -1,0 +1,198 @@
+#include "tests/support/ScratchDrives.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/posix/winpath.h"
+#endif
+
+namespace fs = std::filesystem;
+
+namespace testsupport {
+
+namespace {
+
+#ifdef _WIN32
+fs::path HostPath(const std::string& windowsPath) {
+  return fs::u8path(windowsPath);
+}
+#else
+fs::path HostPath(const std::string& windowsPath) {
+  const auto parsed = platform::posix::ParseWindowsPath(windowsPath);
+  if (!parsed) {
+    ADD_FAILURE() << "not a path on the scratch drives: " << windowsPath;
+    return fs::path("/nonexistent-scratch-path");
+  }
+  return fs::path(platform::posix::Locate(*parsed).hostPath);
+}
+#endif
+
+const char* const kWipedFolders[] = {"Program Files\\TAMO", "Program Files (x86)\\TAMO",
+                                     "zelfix-test"};
+
+}  // namespace
+
+ScratchDrives::ScratchDrives() {
+#ifdef _WIN32
+  const char* sandbox = std::getenv("ZELFIX_TEST_SANDBOX");
+  if (sandbox == nullptr || std::string(sandbox) != "1") {
+    std::fprintf(stderr,
+                 "These tests create and delete folders on C: to G:. Run them only in the "
+                 "throwaway Wine prefix of cmake/wine-run.sh (ZELFIX_TEST_SANDBOX=1).\n");
+    std::abort();
+  }
+#else
+  if (const char* prefix = std::getenv("WINEPREFIX")) {
+    hadPrefix_ = true;
+    savedPrefix_ = prefix;
+  }
+  std::string pattern = (fs::temp_directory_path() / "zelfix-drives-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    std::perror("mkdtemp");
+    std::abort();
+  }
+  root_ = pattern;
+  fs::create_directories(fs::path(root_) / "dosdevices");
+  for (char drive = 'c'; drive <= 'g'; ++drive) {
+    const std::string folder = std::string("drive_") + drive;
+    fs::create_directories(fs::path(root_) / folder);
+    fs::create_directory_symlink(fs::path("..") / folder,
+                                 fs::path(root_) / "dosdevices" / (std::string(1, drive) + ":"));
+  }
+  setenv("WINEPREFIX", root_.c_str(), 1);
+#endif
+  Wipe();
+}
+
+ScratchDrives::~ScratchDrives() {
+  Wipe();
+#ifndef _WIN32
+  std::error_code ignored;
+  // Read-only folders would stop the removal; give every entry back its write bit.
+  for (auto it = fs::recursive_directory_iterator(root_, ignored);
+       it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  }
+  fs::remove_all(root_, ignored);
+  if (hadPrefix_) {
+    setenv("WINEPREFIX", savedPrefix_.c_str(), 1);
+  } else {
+    unsetenv("WINEPREFIX");
+  }
+#endif
+}
+
+void ScratchDrives::Wipe() {
+  for (char drive = 'C'; drive <= 'G'; ++drive) {
+    for (const char* folder : kWipedFolders) {
+      const std::string windowsPath = std::string(1, drive) + ":\\" + folder;
+      std::error_code ignored;
+      const fs::path host = HostPath(windowsPath);
+      if (!fs::exists(host, ignored)) {
+        continue;
+      }
+      for (auto it = fs::recursive_directory_iterator(host, ignored);
+           it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+#ifdef _WIN32
+        SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
+#endif
+      }
+      fs::remove_all(host, ignored);
+    }
+  }
+}
+
+void ScratchDrives::WriteFile(const std::string& windowsPath, const std::string& bytes) {
+  const fs::path host = HostPath(windowsPath);
+  std::error_code error;
+  fs::create_directories(host.parent_path(), error);
+  std::ofstream out(host, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) {
+    ADD_FAILURE() << "cannot write " << windowsPath;
+  }
+}
+
+std::string ScratchDrives::ReadFile(const std::string& windowsPath) {
+  std::ifstream in(HostPath(windowsPath), std::ios::binary);
+  if (!in) {
+    ADD_FAILURE() << "cannot read " << windowsPath;
+    return std::string();
+  }
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+bool ScratchDrives::Exists(const std::string& windowsPath) {
+  std::error_code ignored;
+  return fs::exists(HostPath(windowsPath), ignored);
+}
+
+void ScratchDrives::MakeFolder(const std::string& windowsPath) {
+  std::error_code error;
+  fs::create_directories(HostPath(windowsPath), error);
+  if (error) {
+    ADD_FAILURE() << "cannot create " << windowsPath << ": " << error.message();
+  }
+}
+
+void ScratchDrives::SetReadOnly(const std::string& windowsPath, bool readOnly) {
+#ifdef _WIN32
+  const fs::path host = HostPath(windowsPath);
+  const DWORD attributes = GetFileAttributesW(host.c_str());
+  const DWORD updated = readOnly ? (attributes | FILE_ATTRIBUTE_READONLY)
+                                 : (attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  if (attributes == INVALID_FILE_ATTRIBUTES || !SetFileAttributesW(host.c_str(), updated)) {
+    ADD_FAILURE() << "cannot change the read-only attribute of " << windowsPath;
+  }
+#else
+  std::error_code error;
+  const fs::perms write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+  fs::permissions(HostPath(windowsPath), readOnly ? write : fs::perms::owner_write,
+                  readOnly ? fs::perm_options::remove : fs::perm_options::add, error);
+  if (error) {
+    ADD_FAILURE() << "cannot change the permissions of " << windowsPath;
+  }
+#endif
+}
+
+void ScratchDrives::MakeHidden(const std::string& windowsPath) {
+#ifdef _WIN32
+  const fs::path host = HostPath(windowsPath);
+  SetFileAttributesW(host.c_str(), GetFileAttributesW(host.c_str()) | FILE_ATTRIBUTE_HIDDEN);
+#else
+  // Hidden means a leading dot on this back-end; the name must already carry it.
+  if (HostPath(windowsPath).filename().string().rfind('.', 0) != 0) {
+    ADD_FAILURE() << "a hidden entry's name starts with a dot here: " << windowsPath;
+  }
+#endif
+}
+
+std::vector<std::string> ScratchDrives::List(const std::string& windowsFolder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(HostPath(windowsFolder), error)) {
+    names.push_back(entry.path().filename().u8string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string SettingsFileOf(const std::string& installationFolder) {
+  return installationFolder + "\\BIN\\ZEL1.SYS";
+}
+
+}  // namespace testsupport

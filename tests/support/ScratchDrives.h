@@ -1,0 +1,50 @@
+// Scratch drives for tests that work on real files through Windows paths.
+//
+// posix: a private Wine-style prefix in a temporary folder whose dosdevices map C: to G:
+//        to empty folders; WINEPREFIX points at it while the object lives.
+// win32: the drives C: to G: of the throwaway Wine prefix that wine-run.sh prepares. Only
+//        allowed when ZELFIX_TEST_SANDBOX=1 says so, because the tests create and delete
+//        folders such as C:\Program Files\TAMO; elsewhere the constructor aborts the test
+//        program. The TAMO folders and C:\zelfix-test are wiped before and after.
+//
+// The file helpers take Windows paths and work on the host directly, never through the
+// code under test. They fail the current test (ADD_FAILURE) when the host refuses.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+class ScratchDrives {
+ public:
+  ScratchDrives();
+  ~ScratchDrives();
+  ScratchDrives(const ScratchDrives&) = delete;
+  ScratchDrives& operator=(const ScratchDrives&) = delete;
+
+  // A folder on C: that belongs to the test, without a trailing backslash.
+  static std::string Scratch() { return "C:\\zelfix-test"; }
+
+  // Creates the file with exactly these bytes, and its folders.
+  void WriteFile(const std::string& windowsPath, const std::string& bytes);
+  std::string ReadFile(const std::string& windowsPath);
+  bool Exists(const std::string& windowsPath);
+  void MakeFolder(const std::string& windowsPath);
+  // Clears (or sets back) the file's write permission: the Windows read-only attribute.
+  void SetReadOnly(const std::string& windowsPath, bool readOnly = true);
+  void MakeHidden(const std::string& windowsPath);
+  // Names of the entries in a folder, sorted; for checking that nothing was left behind.
+  std::vector<std::string> List(const std::string& windowsFolder);
+
+ private:
+  void Wipe();
+  std::string root_;  // posix: the temporary prefix
+  std::string savedPrefix_;
+  bool hadPrefix_ = false;
+};
+
+// The installation folders the program looks at, for building test files.
+std::string SettingsFileOf(const std::string& installationFolder);
+
+}  // namespace testsupport
