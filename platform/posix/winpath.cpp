@@ -50,10 +50,10 @@ bool Exists(const std::string& hostPath) {
   return lstat(hostPath.c_str(), &info) == 0;
 }
 
-// The entry of `folder` whose name equals `name` without regard to case; an exact match
+// The entry of `folder` (ending in "/") whose name equals `name` without regard to case; an exact match
 // wins, otherwise the first in byte order, so the choice does not depend on readdir.
 std::optional<std::string> FindName(const std::string& folder, const std::string& name) {
-  if (Exists(folder + "/" + name)) {
+  if (Exists(folder + name)) {
     return name;
   }
   const std::optional<std::vector<std::string>> names = ReadFolderNames(folder);
@@ -203,14 +203,17 @@ HostLocation Locate(const WindowsPath& path, std::size_t count) {
   location.exists = true;
   for (std::size_t i = 0; i < count && i < path.components.size(); ++i) {
     const std::string& name = path.components[i];
+    if (location.hostPath.back() != '/') {
+      location.hostPath += '/';
+    }
     if (location.exists) {
       if (const std::optional<std::string> found = FindName(location.hostPath, name)) {
-        location.hostPath += "/" + *found;
+        location.hostPath += *found;
         continue;
       }
       location.exists = false;
     }
-    location.hostPath += "/" + name;
+    location.hostPath += name;
   }
   return location;
 }

@@ -1,0 +1,39 @@
+#!/bin/sh
+# Installs what building and testing zelfix needs from Debian's packages, when missing,
+# and makes sure the zh_CN.UTF-8 locale exists (Wine takes code page 936 from it).
+#   deps.sh native   what the native program needs to build
+#   deps.sh          everything the tests need
+set -eu
+
+packages="cmake ninja-build g++ googletest"
+if [ "${1:-all}" != native ]; then
+  packages="$packages clang libclang-rt-14-dev libbenchmark-dev g++-mingw-w64-x86-64
+    g++-mingw-w64-i686 wine wine64 xvfb xdotool x11-apps imagemagick fonts-wqy-zenhei
+    locales python3"
+fi
+
+missing=""
+for package in $packages; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
+  [ "$status" = installed ] || missing="$missing $package"
+done
+
+as_root() {
+  if [ "$(id -u)" = 0 ]; then "$@"; elif command -v sudo >/dev/null; then sudo "$@"; else
+    echo "zelfix: need root to run: $*" >&2; exit 1; fi
+}
+
+if [ -n "$missing" ]; then
+  echo "zelfix: installing$missing"
+  as_root apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
+fi
+
+[ "${1:-all}" = native ] && exit 0
+
+if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
+  echo "zelfix: generating the zh_CN.UTF-8 locale"
+  as_root sh -c "sed -i 's/^# *zh_CN.UTF-8 UTF-8/zh_CN.UTF-8 UTF-8/' /etc/locale.gen &&
+                 (grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' >> /etc/locale.gen) &&
+                 locale-gen >/dev/null"
+fi

@@ -1,0 +1,39 @@
+#!/bin/sh
+# Builds and runs every test of zelfix: the native suites, the same suites with
+# AddressSanitizer and UndefinedBehaviorSanitizer, the Windows (x86_64) suites under Wine
+# with code page 936, and the 32-bit Windows build (built only: there is no 32-bit Wine
+# here). Installs what is missing first. Exits non-zero when any step fails.
+set -u
+cd "$(dirname "$0")/.."
+
+./scripts/deps.sh || exit 1
+
+failed=""
+step() {
+  name=$1
+  shift
+  echo "=== $name"
+  start=$(date +%s)
+  if "$@"; then
+    echo "=== $name: passed ($(( $(date +%s) - start )) s)"
+  else
+    echo "=== $name: FAILED"
+    failed="$failed $name"
+  fi
+}
+
+build() { cmake --preset "$1" >/dev/null && cmake --build --preset "$1"; }
+suites() { build "$1" && ctest --preset "$1" --output-on-failure; }
+
+step native suites native
+step sanitizers suites asan
+# A fresh Wine prefix for every run: nothing a previous run left can change the result.
+rm -rf build/mingw64/wine
+step windows-x86_64-under-wine suites mingw64
+step windows-i686-build build mingw32
+
+if [ -n "$failed" ]; then
+  echo "zelfix: FAILED:$failed"
+  exit 1
+fi
+echo "zelfix: all tests passed"

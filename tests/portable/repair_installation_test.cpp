@@ -1,0 +1,135 @@
+// The automatic repair over real settings files on the scratch drives C: to G:.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/Module1.h"
+#include "common/CM_FileFolderSystem.h"
+#include "tests/support/ScratchDrives.h"
+
+namespace {
+
+using app::Tally;
+using app::TargetServerAddress;
+using testsupport::ScratchDrives;
+using testsupport::SettingsFileOf;
+
+const std::string kFirst = "C:\\Program Files\\TAMO\\ZEL1";
+const std::string kSeventh = "D:\\Program Files (x86)\\TAMO\\ZEL1";
+const std::string kTenth = "G:\\Program Files (x86)\\TAMO\\ZEL1";
+
+std::string Settings(const std::string& address) {
+  return "[web]\r\nwebserver=" + address + "\r\n";
+}
+
+std::string AddressIn(const std::string& folder) {
+  return common::ReadProfileString(SettingsFileOf(folder), "web", "webserver", "<none>");
+}
+
+TEST(RepairAllInstallations, NothingInstalledTouchesNothing) {
+  ScratchDrives drives;
+  Tally tally;
+  tally.FoundCount = 7;  // a used tally starts afresh
+  tally.Rewritten = true;
+  EXPECT_FALSE(app::RepairAllInstallations(tally));
+  EXPECT_EQ(tally.FoundCount, 0);
+  EXPECT_EQ(tally.CorrectCount, 0);
+  EXPECT_EQ(tally.FoundList, "");
+  EXPECT_FALSE(tally.Rewritten);
+  EXPECT_FALSE(drives.Exists("C:\\Program Files\\TAMO"));
+}
+
+TEST(RepairAllInstallations, RewritesAnotherAddress) {
+  ScratchDrives drives;
+  drives.WriteFile(SettingsFileOf(kFirst), Settings("10.1.1.1"));
+  Tally tally;
+  EXPECT_TRUE(app::RepairAllInstallations(tally));
+  EXPECT_EQ(tally.FoundCount, 1);
+  EXPECT_EQ(tally.CorrectCount, 1);
+  EXPECT_EQ(tally.FoundList, kFirst);
+  EXPECT_TRUE(tally.Rewritten);
+  EXPECT_EQ(AddressIn(kFirst), TargetServerAddress);
+}
+
+TEST(RepairAllInstallations, AlreadyCorrectIsNotWritten) {
+  ScratchDrives drives;
+  // Spacing that any rewrite would normalise: the file must come back byte for byte.
+  const std::string original = "[web]\r\nwebserver = " + std::string(TargetServerAddress) +
+                               "\r\n\r\n[other]\r\nx=1\r\n";
+  drives.WriteFile(SettingsFileOf(kTenth), original);
+  Tally tally;
+  EXPECT_TRUE(app::RepairAllInstallations(tally));
+  EXPECT_EQ(tally.FoundCount, 1);
+  EXPECT_EQ(tally.CorrectCount, 1);
+  EXPECT_EQ(tally.FoundList, kTenth);
+  EXPECT_FALSE(tally.Rewritten);
+  EXPECT_EQ(drives.ReadFile(SettingsFileOf(kTenth)), original);
+}
+
+TEST(RepairAllInstallations, ListsFoldersInCandidateOrder) {
+  ScratchDrives drives;
+  drives.WriteFile(SettingsFileOf(kSeventh), Settings("10.7.7.7"));
+  drives.WriteFile(SettingsFileOf(kFirst), Settings(TargetServerAddress));
+  // Not an installation: the settings "file" is a folder.
+  drives.MakeFolder(SettingsFileOf("E:\\Program Files\\TAMO\\ZEL1"));
+  Tally tally;
+  app::RepairAllInstallations(tally);
+  EXPECT_EQ(tally.FoundCount, 2);
+  EXPECT_EQ(tally.CorrectCount, 2);
+  EXPECT_EQ(tally.FoundList, kFirst + "\r\n" + kSeventh);
+  EXPECT_TRUE(tally.Rewritten);
+}
+
+TEST(RepairInstallation, MissingSectionIsCreated) {
+  ScratchDrives drives;
+  drives.WriteFile(SettingsFileOf(kFirst), "[other]\r\nkey=value\r\n");
+  Tally tally;
+  EXPECT_TRUE(app::RepairInstallation(kFirst, tally));
+  EXPECT_EQ(tally.CorrectCount, 1);
+  EXPECT_TRUE(tally.Rewritten);
+  EXPECT_EQ(AddressIn(kFirst), TargetServerAddress);
+  EXPECT_EQ(common::ReadProfileString(SettingsFileOf(kFirst), "other", "key", ""), "value");
+}
+
+TEST(RepairInstallation, ReadOnlyFileIsFoundButNotCorrect) {
+  ScratchDrives drives;
+  const std::string original = Settings("10.1.1.1");
+  drives.WriteFile(SettingsFileOf(kFirst), original);
+  drives.SetReadOnly(SettingsFileOf(kFirst));
+  Tally tally;
+  tally.Rewritten = true;  // only ever set, never cleared
+  EXPECT_FALSE(app::RepairInstallation(kFirst, tally));
+  EXPECT_EQ(tally.FoundCount, 1);
+  EXPECT_EQ(tally.CorrectCount, 0);
+  EXPECT_EQ(tally.FoundList, kFirst);
+  EXPECT_EQ(tally.FailedList, kFirst);
+  EXPECT_EQ(tally.CorrectList, "");
+  EXPECT_TRUE(tally.Rewritten);
+  EXPECT_EQ(drives.ReadFile(SettingsFileOf(kFirst)), original);
+}
+
+TEST(RepairInstallation, TrailingBackslashIsKeptInTheList) {
+  ScratchDrives drives;
+  drives.WriteFile(SettingsFileOf(kFirst), Settings("10.1.1.1"));
+  Tally tally;
+  EXPECT_TRUE(app::RepairInstallation(kFirst + "\\", tally));
+  EXPECT_EQ(tally.FoundList, kFirst + "\\");
+  EXPECT_EQ(tally.CorrectList, kFirst + "\\");
+}
+
+TEST(RepairInstallation, SplitsCorrectAndFailedFolders) {
+  ScratchDrives drives;
+  drives.WriteFile(SettingsFileOf(kFirst), Settings("10.1.1.1"));
+  drives.SetReadOnly(SettingsFileOf(kFirst));
+  drives.WriteFile(SettingsFileOf(kSeventh), Settings("10.7.7.7"));
+  drives.WriteFile(SettingsFileOf(kTenth), Settings("10.9.9.9"));
+  drives.SetReadOnly(SettingsFileOf(kTenth));
+  Tally tally;
+  app::RepairAllInstallations(tally);
+  EXPECT_EQ(tally.FoundCount, 3);
+  EXPECT_EQ(tally.CorrectCount, 1);
+  EXPECT_EQ(tally.CorrectList, kSeventh);
+  EXPECT_EQ(tally.FailedList, kFirst + "\r\n" + kTenth);
+}
+
+}  // namespace
