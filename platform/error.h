@@ -1,0 +1,40 @@
+// The one run-time error type of the program, shared by every layer.
+//
+// Expected conditions are answered, not raised (see common/RuntimeError.h for the rest
+// of the convention). A RuntimeError carries a number that classifies it and a
+// description that the operator reads, in Chinese.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace platform {
+
+class RuntimeError : public std::runtime_error {
+ public:
+  RuntimeError(int number, const std::string& description)
+      : std::runtime_error(description), number_(number) {}
+
+  int Number() const { return number_; }
+  std::string Description() const { return what(); }
+
+ private:
+  int number_;
+};
+
+// Error numbers follow the classic run-time error numbering, so that a number in a
+// report means the same to anyone who supports the program.
+inline constexpr int kOverflowErrorNumber = 6;
+inline constexpr int kDeviceUnavailableErrorNumber = 68;
+inline constexpr int kPathNotFoundErrorNumber = 76;
+inline constexpr int kPlatformErrorNumber = 51;
+
+// Ready-made errors raised by the platform layer.
+inline RuntimeError DeviceUnavailableError() {
+  return RuntimeError(kDeviceUnavailableErrorNumber, "设备不可用");
+}
+inline RuntimeError PathNotFoundError() {
+  return RuntimeError(kPathNotFoundErrorNumber, "路径未找到");
+}
+
+}  // namespace platform
