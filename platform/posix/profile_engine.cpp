@@ -1,15 +1,520 @@
-// Placeholder until the engine lands.
 #include "platform/posix/profile_engine.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "platform/posix/gbk.h"
+#include "platform/posix/unicode.h"
+
 namespace platform::posix::profile {
-Encoding DetectEncoding(std::string_view) {
+
+namespace {
+
+// Blanks around names and values; Ctrl-Z is one because old DOS editors end files with it.
+bool IsBlank(std::uint32_t unit) {
+  return unit == ' ' || unit == '\t' || unit == '\v' || unit == '\f' || unit == '\r' ||
+         unit == 0x1A;
+}
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsBlank(static_cast<unsigned char>(text.front()))) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && IsBlank(static_cast<unsigned char>(text.back()))) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+bool IsAscii(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      return false;
+    }
+  }
+  return true;
+}
+
+char AsciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+// Whether `text` is well-formed UTF-8 and, unless `allowReplacement`, free of U+FFFD:
+// in a name it would stand for bytes we could not decode, and those never match.
+bool IsCleanUtf8(std::string_view text, bool allowReplacement) {
+  for (std::size_t position = 0; position < text.size();) {
+    const std::size_t before = position;
+    if (NextCodePoint(text, position) == kReplacementCharacter &&
+        (!allowReplacement || position - before == 1)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The file as a sequence of code units after its byte-order mark: bytes for ANSI and
+// UTF-8, 16-bit units for UTF-16. Line breaks, "=", ";", NUL and blanks are single units
+// in every encoding we accept - also in GBK, whose trail bytes are never below 0x40 - so
+// lines and the "=" of an entry are found on units. "[" and "]" are not (a GBK trail
+// byte can be either), so section names are decoded before they are looked at.
+class Units {
+ public:
+  Units(std::string_view bytes, Encoding encoding) : bytes_(bytes), encoding_(encoding) {
+    switch (encoding) {
+      case Encoding::kUtf8:
+        start_ = 3;
+        break;
+      case Encoding::kUtf16Le:
+      case Encoding::kUtf16Be:
+        start_ = 2;
+        width_ = 2;
+        break;
+      default:
+        break;
+    }
+    start_ = std::min(start_, bytes.size());
+    size_ = (bytes.size() - start_) / width_;
+  }
+
+  std::size_t size() const { return size_; }
+  std::size_t width() const { return width_; }
+  // A UTF-16 file with an odd number of bytes ends in half a unit.
+  bool HasLooseByte() const { return start_ + size_ * width_ != bytes_.size(); }
+  std::size_t ByteOffset(std::size_t unit) const { return start_ + unit * width_; }
+
+  std::uint32_t operator[](std::size_t i) const {
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes_.data()) + start_;
+    if (width_ == 1) {
+      return data[i];
+    }
+    const unsigned first = data[2 * i];
+    const unsigned second = data[2 * i + 1];
+    return encoding_ == Encoding::kUtf16Le ? (second << 8 | first) : (first << 8 | second);
+  }
+
+  // The first unit at or after `from` that is a line break, or size().
+  std::size_t FindBreak(std::size_t from) const {
+    if (width_ == 1) {
+      const char* p = bytes_.data() + start_ + from;
+      const char* const end = bytes_.data() + start_ + size_;
+      while (p != end && *p != '\n' && *p != '\r') {
+        ++p;
+      }
+      return static_cast<std::size_t>(p - (bytes_.data() + start_));
+    }
+    while (from < size_ && (*this)[from] != '\n' && (*this)[from] != '\r') {
+      ++from;
+    }
+    return from;
+  }
+
+  // The first unit in [from, to) equal to `unit`, or `to`.
+  std::size_t Find(std::size_t from, std::size_t to, std::uint32_t unit) const {
+    if (width_ == 1) {
+      const void* hit =
+          std::memchr(bytes_.data() + start_ + from, static_cast<int>(unit), to - from);
+      return hit == nullptr ? to
+                            : static_cast<std::size_t>(static_cast<const char*>(hit) -
+                                                       (bytes_.data() + start_));
+    }
+    while (from < to && (*this)[from] != unit) {
+      ++from;
+    }
+    return from;
+  }
+
+  bool AllAscii(std::size_t begin, std::size_t end) const {
+    for (std::size_t i = begin; i < end; ++i) {
+      if ((*this)[i] >= 0x80) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // The units [begin, end) as UTF-8; bytes that are not valid text become U+FFFD.
+  std::string Decode(std::size_t begin, std::size_t end) const {
+    std::string text;
+    if (AllAscii(begin, end)) {
+      text.reserve(end - begin);
+      for (std::size_t i = begin; i < end; ++i) {
+        text += static_cast<char>((*this)[i]);
+      }
+      return text;
+    }
+    const std::string_view raw =
+        bytes_.substr(ByteOffset(begin), ByteOffset(end) - ByteOffset(begin));
+    switch (encoding_) {
+      case Encoding::kAnsi:
+        return GbkToUtf8(raw);
+      case Encoding::kUtf8:
+        text.reserve(raw.size());
+        for (std::size_t position = 0; position < raw.size();) {
+          AppendUtf8(text, NextCodePoint(raw, position));
+        }
+        return text;
+      default:
+        for (std::size_t i = begin; i < end; ++i) {
+          char32_t code = (*this)[i];
+          if (code >= 0xD800 && code <= 0xDBFF && i + 1 < end && (*this)[i + 1] >= 0xDC00 &&
+              (*this)[i + 1] <= 0xDFFF) {
+            code = 0x10000 + ((code - 0xD800) << 10) + ((*this)[i + 1] - 0xDC00);
+            ++i;
+          } else if (code >= 0xD800 && code <= 0xDFFF) {
+            code = kReplacementCharacter;
+          }
+          AppendUtf8(text, code);
+        }
+        return text;
+    }
+  }
+
+  // `text` (well-formed UTF-8) in the file's encoding, or nothing when the encoding cannot
+  // hold it exactly.
+  std::optional<std::string> Encode(std::string_view text) const {
+    switch (encoding_) {
+      case Encoding::kAnsi: {
+        std::optional<std::string> encoded = Utf8ToGbk(text);
+        // A conversion that maps two characters to the same bytes would read back as the
+        // other one; only a faithful round trip is written.
+        if (!encoded || GbkToUtf8(*encoded) != text) {
+          return std::nullopt;
+        }
+        return encoded;
+      }
+      case Encoding::kUtf8:
+        return std::string(text);
+      case Encoding::kUtf16Le:
+      case Encoding::kUtf16Be: {
+        std::string out;
+        out.reserve(text.size() * 2);
+        const auto put = [&](char32_t unit) {
+          const char high = static_cast<char>(unit >> 8);
+          const char low = static_cast<char>(unit & 0xFF);
+          out += encoding_ == Encoding::kUtf16Le ? low : high;
+          out += encoding_ == Encoding::kUtf16Le ? high : low;
+        };
+        for (std::size_t position = 0; position < text.size();) {
+          const char32_t code = NextCodePoint(text, position);
+          if (code > 0xFFFF) {
+            put(0xD800 + ((code - 0x10000) >> 10));
+            put(0xDC00 + ((code - 0x10000) & 0x3FF));
+          } else {
+            put(code);
+          }
+        }
+        return out;
+      }
+      default:
+        return std::nullopt;
+    }
+  }
+
+ private:
+  std::string_view bytes_;
+  Encoding encoding_;
+  std::size_t start_ = 0;
+  std::size_t width_ = 1;
+  std::size_t size_ = 0;
+};
+
+// One line: content units [begin, end), its line break [end, next). Only the file's last
+// line can lack a break (end == next).
+struct Line {
+  std::size_t begin = 0, end = 0, next = 0;
+};
+
+Line LineAt(const Units& units, std::size_t begin) {
+  Line line;
+  line.begin = begin;
+  line.end = units.FindBreak(begin);
+  line.next = line.end;
+  if (line.next < units.size()) {
+    const bool crLf =
+        units[line.next] == '\r' && line.next + 1 < units.size() && units[line.next + 1] == '\n';
+    line.next += crLf ? 2 : 1;
+  }
+  return line;
+}
+
+bool IsBlankLine(const Units& units, const Line& line) {
+  for (std::size_t i = line.begin; i < line.end; ++i) {
+    if (!IsBlank(units[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+enum class Kind { kNothing, kSection, kEntry };
+
+// What one line means. Parsing stops at a NUL; what follows it is kept but not read.
+struct Parsed {
+  Kind kind = Kind::kNothing;
+  std::string section;         // kSection: the name, blanks removed
+  std::size_t keyBegin = 0;    // kEntry: the key's units, blanks removed
+  std::size_t keyEnd = 0;      //
+  std::size_t valueBegin = 0;  // kEntry: the value's units, blanks removed (quotes kept)
+  std::size_t valueEnd = 0;    //
+};
+
+// `wantEntries` false: only section lines are told apart, which is all that is needed
+// outside the section looked for and keeps that part of the scan cheap.
+Parsed Parse(const Units& units, const Line& line, bool wantEntries) {
+  Parsed parsed;
+  const std::size_t stop = units.Find(line.begin, line.end, 0);
+  std::size_t first = line.begin;
+  while (first < stop && IsBlank(units[first])) {
+    ++first;
+  }
+  if (first == stop || units[first] == ';') {
+    return parsed;
+  }
+  if (units[first] == '[' && units.Find(first + 1, stop, ']') != stop) {
+    // Only a decoded "]" counts: in GBK the byte may be the second half of a character.
+    const std::string rest = units.Decode(first + 1, stop);
+    const std::size_t close = rest.find(']');
+    if (close != std::string::npos) {
+      parsed.kind = Kind::kSection;
+      parsed.section = std::string(Trim(std::string_view(rest).substr(0, close)));
+      return parsed;
+    }
+  }
+  if (!wantEntries) {
+    return parsed;
+  }
+  const std::size_t equals = units.Find(first, stop, '=');
+  if (equals == stop) {
+    return parsed;
+  }
+  parsed.kind = Kind::kEntry;
+  parsed.keyBegin = first;
+  parsed.keyEnd = equals;
+  while (parsed.keyEnd > parsed.keyBegin && IsBlank(units[parsed.keyEnd - 1])) {
+    --parsed.keyEnd;
+  }
+  parsed.valueBegin = equals + 1;
+  while (parsed.valueBegin < stop && IsBlank(units[parsed.valueBegin])) {
+    ++parsed.valueBegin;
+  }
+  parsed.valueEnd = stop;
+  while (parsed.valueEnd > parsed.valueBegin && IsBlank(units[parsed.valueEnd - 1])) {
+    --parsed.valueEnd;
+  }
+  return parsed;
+}
+
+bool NameMatches(std::string_view found, std::string_view wanted) {
+  return IsCleanUtf8(found, false) && EqualIgnoringCase(found, wanted);
+}
+
+// A name looked for, blanks removed; the common case of two ASCII names is compared
+// without decoding the file's text.
+struct Wanted {
+  explicit Wanted(std::string_view name) : text(Trim(name)), ascii(IsAscii(text)) {}
+  std::string_view text;
+  bool ascii;
+};
+
+bool KeyMatches(const Units& units, std::size_t begin, std::size_t end, const Wanted& key) {
+  if (key.ascii && units.AllAscii(begin, end)) {
+    if (end - begin != key.text.size()) {
+      return false;
+    }
+    for (std::size_t i = 0; i < key.text.size(); ++i) {
+      if (AsciiLower(static_cast<char>(units[begin + i])) != AsciiLower(key.text[i])) {
+        return false;
+      }
+    }
+    return true;
+  }
+  return NameMatches(units.Decode(begin, end), key.text);
+}
+
+// Where a section and a key are, as reading finds them: the first section of that name,
+// and the first entry of that key in it.
+struct Location {
+  bool sectionFound = false;
+  Line lastFilled;  // the section's last line that is not blank (its header at least)
+  bool keyFound = false;
+  Parsed entry;  // the key's line
+  bool anyLine = false;
+  Line lastLine;  // the file's last line, when the section was not found
+};
+
+Location Find(const Units& units, const Wanted& section, const Wanted& key) {
+  Location location;
+  bool inSection = false;
+  for (std::size_t position = 0; position < units.size();) {
+    const Line line = LineAt(units, position);
+    position = line.next;
+    location.anyLine = true;
+    location.lastLine = line;
+    const Parsed parsed = Parse(units, line, inSection);
+    if (!inSection) {
+      if (parsed.kind == Kind::kSection && NameMatches(parsed.section, section.text)) {
+        inSection = true;
+        location.sectionFound = true;
+        location.lastFilled = line;
+      }
+      continue;
+    }
+    if (parsed.kind == Kind::kSection) {
+      break;  // a later section of the same name is never consulted
+    }
+    if (!IsBlankLine(units, line)) {
+      location.lastFilled = line;
+    }
+    if (parsed.kind == Kind::kEntry && KeyMatches(units, parsed.keyBegin, parsed.keyEnd, key)) {
+      location.keyFound = true;
+      location.entry = parsed;
+      break;
+    }
+  }
+  return location;
+}
+
+// A name that can be looked up: well-formed, and nothing that no line could hold.
+bool IsSearchable(std::string_view name) {
+  return IsCleanUtf8(name, false) &&
+         name.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+bool HasLineBreakOrNul(std::string_view text) {
+  return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+// The line break the file already uses (its first one), CR LF when it has none.
+std::string LineBreakOf(const Units& units) {
+  if (units.size() == 0) {
+    return "\r\n";
+  }
+  const Line first = LineAt(units, 0);
+  if (first.next == first.end) {
+    return "\r\n";
+  }
+  if (first.next - first.end == 2) {
+    return "\r\n";
+  }
+  return units[first.end] == '\n' ? "\n" : "\r";
+}
+
+std::string Splice(std::string_view bytes, std::size_t from, std::size_t to,
+                   std::string_view replacement) {
+  std::string out;
+  out.reserve(bytes.size() - (to - from) + replacement.size());
+  out.append(bytes.substr(0, from));
+  out.append(replacement);
+  out.append(bytes.substr(to));
+  return out;
+}
+
+}  // namespace
+
+Encoding DetectEncoding(std::string_view bytes) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  if (bytes.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
+    return Encoding::kUtf8;
+  }
+  if (bytes.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE) {
+    return Encoding::kUtf16Le;
+  }
+  if (bytes.size() >= 2 && byte(0) == 0xFE && byte(1) == 0xFF) {
+    return Encoding::kUtf16Be;
+  }
+  if (bytes.size() >= 2 && ((byte(0) == 0) != (byte(1) == 0))) {
+    return Encoding::kUnrecognised;
+  }
   return Encoding::kAnsi;
 }
-std::optional<std::string> ReadValue(std::string_view, std::string_view, std::string_view) {
-  return std::nullopt;
+
+std::optional<std::string> ReadValue(std::string_view bytes, std::string_view section,
+                                     std::string_view key) {
+  const Encoding encoding = DetectEncoding(bytes);
+  if (encoding == Encoding::kUnrecognised || !IsSearchable(section) || !IsSearchable(key)) {
+    return std::nullopt;
+  }
+  const Units units(bytes, encoding);
+  const Location location = Find(units, Wanted(section), Wanted(key));
+  if (!location.keyFound) {
+    return std::nullopt;
+  }
+  std::string value = units.Decode(location.entry.valueBegin, location.entry.valueEnd);
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return value;
 }
-std::optional<std::string> WriteValue(std::string_view, std::string_view, std::string_view,
-                                      std::string_view) {
-  return std::nullopt;
+
+std::optional<std::string> WriteValue(std::string_view bytes, std::string_view section,
+                                      std::string_view key, std::string_view value) {
+  const Encoding encoding = DetectEncoding(bytes);
+  if (encoding == Encoding::kUnrecognised) {
+    return std::nullopt;
+  }
+  const Units units(bytes, encoding);
+  if (units.HasLooseByte()) {
+    return std::nullopt;  // anything appended after half a unit would be unreadable
+  }
+  if (HasLineBreakOrNul(section) || HasLineBreakOrNul(key) || HasLineBreakOrNul(value) ||
+      !IsCleanUtf8(section, false) || !IsCleanUtf8(key, false) || !IsCleanUtf8(value, true)) {
+    return std::nullopt;
+  }
+  const Wanted wantedSection(section);
+  const Wanted wantedKey(key);
+  const std::string_view name = wantedSection.text;
+  const std::string_view keyName = wantedKey.text;
+  // Each of these would make the written line read as something else.
+  if (name.empty() || name.find(']') != std::string_view::npos || keyName.empty() ||
+      keyName.find('=') != std::string_view::npos || keyName.front() == '[' ||
+      keyName.front() == ';') {
+    return std::nullopt;
+  }
+
+  const Location location = Find(units, wantedSection, wantedKey);
+  if (location.keyFound) {
+    const std::optional<std::string> encoded = units.Encode(value);
+    if (!encoded) {
+      return std::nullopt;
+    }
+    return Splice(bytes, units.ByteOffset(location.entry.valueBegin),
+                  units.ByteOffset(location.entry.valueEnd), *encoded);
+  }
+
+  const std::string lineBreak = LineBreakOf(units);
+  std::string text;
+  std::size_t at = 0;
+  if (location.sectionFound) {
+    const Line& last = location.lastFilled;
+    if (last.next == last.end) {
+      text += lineBreak;
+    }
+    at = last.next;
+  } else {
+    if (location.anyLine) {
+      const Line& last = location.lastLine;
+      if (last.next == last.end) {
+        text += lineBreak;
+      }
+      if (!IsBlankLine(units, last)) {
+        text += lineBreak;  // a blank line between the last section and the new one
+      }
+    }
+    text.append("[").append(name).append("]").append(lineBreak);
+    at = units.size();
+  }
+  text.append(keyName).append("=").append(value);
+  // A lone CR right before an LF would join it into one break and swallow a line.
+  const bool joinsNext = lineBreak == "\r" && at < units.size() && units[at] == '\n';
+  text.append(joinsNext ? "\r\n" : lineBreak);
+  const std::optional<std::string> encoded = units.Encode(text);
+  if (!encoded) {
+    return std::nullopt;
+  }
+  const std::size_t offset = units.ByteOffset(at);
+  return Splice(bytes, offset, offset, *encoded);
 }
+
 }  // namespace platform::posix::profile

@@ -8,8 +8,24 @@
 //
 // Encodings: a file that starts with a UTF-8 byte-order mark is UTF-8; with a UTF-16LE
 // or UTF-16BE mark, UTF-16 in that byte order; otherwise the ANSI code page (GBK). A
-// file that looks like UTF-16 without a mark cannot be read reliably and is left alone:
-// reads find nothing and writes are refused.
+// file that looks like UTF-16 without a mark (a zero byte among its first two, but not
+// both) cannot be read reliably and is left alone: reads find nothing and writes are
+// refused.
+//
+// How a file reads:
+// - Lines end at LF, CR LF or a lone CR. A NUL ends what is read of a line; the rest of
+//   the line is kept but never looked at. Bytes that are not valid text read as U+FFFD,
+//   and a name containing it never matches.
+// - Blanks are space, tab, \v, \f, \r and Ctrl-Z (0x1A).
+// - "[name]" after optional blanks opens a section; the name is what lies between "[" and
+//   the first "]", blanks removed; whatever follows the "]" is ignored. "[name" without
+//   "]" opens nothing. A line whose first non-blank character is ";" is a comment.
+// - Other lines with an "=" are entries: the key is what precedes the first "=", the
+//   value what follows it, both without blanks at their ends. Lines without "=" and
+//   lines before the first section are never found.
+// - Names match without regard to letter case (the names asked for lose their blanks at
+//   both ends too). The first section of a name wins - a later one of the same name is
+//   never consulted - and in it the first entry of the key.
 #pragma once
 
 #include <optional>
@@ -23,18 +39,38 @@ enum class Encoding { kAnsi, kUtf8, kUtf16Le, kUtf16Be, kUnrecognised };
 // The encoding of a file with these bytes.
 Encoding DetectEncoding(std::string_view bytes);
 
-// The value (UTF-8) of `key` in `section`, as the read rules give it back: spaces and
-// tabs at both ends removed, one pair of enclosing quotation marks removed. Nothing when
-// there is no such section or key, or the file's encoding is unrecognised. The caller
-// applies the buffer limit.
+// The value (UTF-8) of `key` in `section`, as the read rules give it back: blanks at
+// both ends removed, then one pair of enclosing quotation marks (' ' or " ") removed
+// when the value is at least two characters long. Nothing when there is no such section
+// or key, or the file's encoding is unrecognised; an empty string for an empty value.
+// The caller applies the buffer limit.
 std::optional<std::string> ReadValue(std::string_view bytes, std::string_view section,
                                      std::string_view key);
 
-// The file's bytes with the value of `key` in `section` set to `value`. Nothing - and
-// the caller must then leave the file as it is - when the write cannot be made exactly:
-// a name or value the format cannot hold (a line break or NUL anywhere, "=" in the key,
-// "]" in the section, a name that is blank or starts with "[" or ";"), a character the
-// file's encoding cannot hold, or an unrecognised encoding.
+// The file's bytes with the value of `key` in `section` set to `value`, every other byte
+// kept:
+// - The key exists (where reading finds it): only the bytes of its value as read -
+//   from the first non-blank after the "=" to the last non-blank before the line break
+//   or a NUL - are replaced by `value`; the key, the "=", the blanks on both sides of
+//   the old value and anything after a NUL stay. An empty old value is replaced at the
+//   point after the "=" and its blanks.
+// - The section exists, the key does not: "key=value" and a line break become a new
+//   line right after the section's last non-blank line (its header when it has no
+//   other), so blank lines before the next section stay before it. A comment at the end
+//   of the section counts as part of it.
+// - No such section: "[section]", a line break, "key=value", a line break are appended
+//   at the end of the file, after a blank line when the file's last line is not blank.
+//   An empty file (or one holding only its byte-order mark) gets just those two lines.
+// A line that had no line break (the file's last) is given one before anything goes
+// after it. New line breaks copy the file's first one; CR LF when it has none. Names
+// are written without blanks at their ends; `value` is written as given (blanks and
+// quotation marks included, so it reads back as the read rules give it back).
+//
+// Nothing - and the caller must then leave the file as it is - when the write cannot be
+// made exactly: a line break or NUL anywhere in the names or the value, "=" in the key,
+// "]" in the section, a name that is blank or a key that starts with "[" or ";" (after
+// its blanks), malformed UTF-8 (or U+FFFD in a name), a character the file's encoding
+// cannot hold, an unrecognised encoding, or a UTF-16 file with an odd number of bytes.
 std::optional<std::string> WriteValue(std::string_view bytes, std::string_view section,
                                       std::string_view key, std::string_view value);
 

@@ -1,0 +1,264 @@
+#include "platform/posix/profile_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <optional>
+#include <random>
+#include <string>
+
+namespace {
+
+using platform::posix::profile::DetectEncoding;
+using platform::posix::profile::Encoding;
+using platform::posix::profile::ReadValue;
+using platform::posix::profile::WriteValue;
+using namespace std::string_literals;
+
+const std::string kGbkChinese = "\xD6\xD0\xCE\xC4";  // 中文
+const std::string kGbkComment = "\xD7\xA2\xCA\xCD";  // 注释
+const std::optional<std::string> kNothing;
+
+// UTF-8 text as UTF-16 with a byte-order mark.
+std::string Utf16(const std::string& text, bool littleEndian) {
+  std::u16string units = u"\uFEFF";
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t code = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+      code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    }
+    i += length;
+    if (code > 0xFFFF) {
+      units += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+      units += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+    } else {
+      units += static_cast<char16_t>(code);
+    }
+  }
+  std::string bytes;
+  for (const char16_t unit : units) {
+    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    bytes += littleEndian ? low : high;
+    bytes += littleEndian ? high : low;
+  }
+  return bytes;
+}
+
+TEST(ProfileEngine, DetectsEncodings) {
+  EXPECT_EQ(DetectEncoding(""), Encoding::kAnsi);
+  EXPECT_EQ(DetectEncoding("[web]"), Encoding::kAnsi);
+  EXPECT_EQ(DetectEncoding("\xEF\xBB\xBF[web]"), Encoding::kUtf8);
+  EXPECT_EQ(DetectEncoding("\xFF\xFE["), Encoding::kUtf16Le);
+  EXPECT_EQ(DetectEncoding("\xFE\xFF\0["s), Encoding::kUtf16Be);
+  EXPECT_EQ(DetectEncoding("[\0w\0"s), Encoding::kUnrecognised);
+  EXPECT_EQ(DetectEncoding("\0[\0w"s), Encoding::kUnrecognised);
+}
+
+struct ReadCase {
+  const char* name;
+  std::string file, section, key;
+  std::optional<std::string> expected;
+};
+
+TEST(ProfileEngine, ReadRules) {
+  const ReadCase cases[] = {
+      {"plain", "[web]\r\nwebserver=1.2.3.4\r\n", "web", "webserver", "1.2.3.4"},
+      {"case-insensitive", "[WEB]\nWebServer=x\n", "web", "WEBSERVER", "x"},
+      {"names asked with blanks", "[web]\nk=x\n", " web ", "\tk ", "x"},
+      {"blanks inside brackets", "  \t[ web ]\nk=x\n", "web", "k", "x"},
+      {"text after ]", "[web] ; note ]\nk=x\n", "web", "k", "x"},
+      {"no closing ]", "[web\nk=x\n", "web", "k", kNothing},
+      {"empty section name", "[]\nk=x\n", "", "k", "x"},
+      {"key with inner space", "[web]\nweb server=1\n", "web", "web server", "1"},
+      {"first = splits", "[web]\n webserver = a = b \n", "web", "webserver", "a = b"},
+      {"no = is no entry", "[web]\nwebserver\n", "web", "webserver", kNothing},
+      {"comment", "[web]\n  ;webserver=1\n", "web", "webserver", kNothing},
+      {"; in value is text", "[web]\nk=1 ;comment\n", "web", "k", "1 ;comment"},
+      {"before any section", "k=1\n[web]\n", "web", "k", kNothing},
+      {"first section wins", "[web]\na=1\n[web]\nk=2\n", "web", "k", kNothing},
+      {"first key wins", "[web]\nk=1\nK=2\n", "web", "k", "1"},
+      {"other blanks", "[web]\n\x1Ak\v=\t\f\x1A v w \x1A\n", "web", "k", "v w"},
+      {"single quotes", "[web]\nk='abc'\n", "web", "k", "abc"},
+      {"outer quotes only", "[web]\nk=\"a\"b\"\n", "web", "k", "a\"b"},
+      {"unpaired quote", "[web]\nk=\"abc\n", "web", "k", "\"abc"},
+      {"mixed quotes", "[web]\nk='abc\"\n", "web", "k", "'abc\""},
+      {"empty quotes", "[web]\nk=\"\"\n", "web", "k", ""},
+      {"lone quote", "[web]\nk=\"\n", "web", "k", "\""},
+      {"quotes after trimming", "[web]\nk= ' a ' \n", "web", "k", " a "},
+      {"empty value", "[web]\nk=   \n", "web", "k", ""},
+      {"lone CR breaks", "[web]\rk=v\rj=w", "web", "j", "w"},
+      {"mixed breaks", "[a]\r\nx=1\n[web]\rk=v\r\n", "web", "k", "v"},
+      {"NUL ends the value", "[web]\nk=v\0junk\n"s, "web", "k", "v"},
+      {"NUL before =", "[web]\nk\0=v\n"s, "web", "k", kNothing},
+      {"missing section", "[web]\nk=v\n", "other", "k", kNothing},
+      {"invalid bytes never match", "[web]\n\xFF=v\n", "web", "\xEF\xBF\xBD", kNothing},
+      {"GBK value", "[web]\r\nwebserver=" + kGbkChinese + "\r\n", "web", "webserver", "中文"},
+      {"GBK key", "[web]\r\n" + kGbkChinese + "=1\r\n", "web", "中文", "1"},
+      {"GBK ] trail byte is no bracket", "[web\x81]\nk=1\n", "web", "k", kNothing},
+      {"GBK ] trail byte in a name", "[\x81]]\nk=1\n", "乚", "k", "1"},
+      {"UTF-8 BOM", "\xEF\xBB\xBF[Äb]\r\nk=中文\r\n", "äB", "k", "中文"},
+      {"UTF-16LE", Utf16("[web]\r\nk=中文😀\r\n", true), "web", "k", "中文😀"},
+      {"UTF-16BE", Utf16("[web]\rk= 'v' \r", false), "web", "k", "v"},
+      {"UTF-16 without mark", Utf16("[web]\r\nk=v\r\n", true).substr(2), "web", "k", kNothing},
+  };
+  for (const ReadCase& c : cases) {
+    EXPECT_EQ(ReadValue(c.file, c.section, c.key), c.expected) << c.name;
+  }
+}
+
+struct WriteCase {
+  const char* name;
+  std::string before, section, key, value;
+  std::optional<std::string> after;
+};
+
+void ExpectWrites(const WriteCase& c) {
+  EXPECT_EQ(WriteValue(c.before, c.section, c.key, c.value), c.after) << c.name;
+  if (c.after) {
+    EXPECT_EQ(ReadValue(*c.after, c.section, c.key),
+              ReadValue("\xEF\xBB\xBF[s]\nk=" + c.value, "s", "k"))
+        << c.name << ": reads back";
+  }
+}
+
+TEST(ProfileEngine, WriteChangesOnlyTheValue) {
+  const std::string gbk = "; " + kGbkComment + "\r\n[web]\r\n;" + kGbkComment +
+                          "\r\nwebserver = 1.1.1.1 \r\n\r\n[other]\r\nx=1\r\n";
+  const WriteCase cases[] = {
+      {"GBK with comments", gbk, "WEB", "WebServer", "2.2.2.2",
+       "; " + kGbkComment + "\r\n[web]\r\n;" + kGbkComment +
+           "\r\nwebserver = 2.2.2.2 \r\n\r\n[other]\r\nx=1\r\n"},
+      {"GBK value", "[web]\nk=1\n", "web", "k", "中文", "[web]\nk=" + kGbkChinese + "\n"},
+      {"quotes and NUL tail", "[web]\r\nk =\t\"old\"  \0tail\r\n"s, "web", "k", "new",
+       "[web]\r\nk =\tnew  \0tail\r\n"s},
+      {"empty old value", "[web]\nk =  \n", "web", "k", "v", "[web]\nk =  v\n"},
+      {"written as given", "[web]\nk=1\n", "web", "k", " ' a ' ", "[web]\nk= ' a ' \n"},
+      {"empty new value", "[web]\nk=1\n", "web", "k", "", "[web]\nk=\n"},
+      {"no final break", "[web]\r\nk=1", "web", "k", "22", "[web]\r\nk=22"},
+      {"duplicates", "[web]\nk=1\nk=1\n[web]\nk=1\n", "web", "k", "2",
+       "[web]\nk=2\nk=1\n[web]\nk=1\n"},
+      {"lone CR", "[web]\rk=1\r", "web", "k", "2", "[web]\rk=2\r"},
+      {"UTF-8 BOM", "\xEF\xBB\xBF[web]\nk=1\n", "web", "k", "中文", "\xEF\xBB\xBF[web]\nk=中文\n"},
+      {"UTF-16LE", Utf16("[web]\r\nk=1\r\n", true), "web", "k", "中😀",
+       Utf16("[web]\r\nk=中😀\r\n", true)},
+      {"UTF-16BE", Utf16("[web]\nk=1", false), "web", "k", "2", Utf16("[web]\nk=2", false)},
+  };
+  for (const WriteCase& c : cases) {
+    ExpectWrites(c);
+  }
+}
+
+TEST(ProfileEngine, WriteInsertsMissingKeysAndSections) {
+  const WriteCase cases[] = {
+      {"key before blank lines", "[web]\r\na=1\r\n\r\n\r\n[b]\r\n", "web", "k", "v",
+       "[web]\r\na=1\r\nk=v\r\n\r\n\r\n[b]\r\n"},
+      {"key after trailing comment", "[web]\na=1\n;c\n\n", "web", "k", "v",
+       "[web]\na=1\n;c\nk=v\n\n"},
+      {"key into empty section", "[web]\n\n[b]\n", "web", " k ", "v", "[web]\nk=v\n\n[b]\n"},
+      {"bare name is no entry", "[web]\nk\n", "web", "k", "v", "[web]\nk\nk=v\n"},
+      {"key at end without break", "[web]\r\nk=1", "web", "j", "2", "[web]\r\nk=1\r\nj=2\r\n"},
+      {"first break style: LF", "[a]\nx=1\r\n[web]\r\n", "web", "k", "v",
+       "[a]\nx=1\r\n[web]\r\nk=v\n"},
+      {"first break style: CR", "[web]\rx=1\r\n", "web", "k", "v", "[web]\rx=1\r\nk=v\r"},
+      {"CR never joins a following LF", "[web]\rx=1\n\n", "web", "k", "v", "[web]\rx=1\nk=v\r\n\n"},
+      {"first section only", "[web]\na=1\n[web]\nk=1\n", "web", "k", "2",
+       "[web]\na=1\nk=2\n[web]\nk=1\n"},
+      {"section appended", "[a]\r\nx=1\r\n", "web", "k", "v", "[a]\r\nx=1\r\n\r\n[web]\r\nk=v\r\n"},
+      {"section after blank line", "[a]\nx=1\n\n", "web", "k", "v", "[a]\nx=1\n\n[web]\nk=v\n"},
+      {"section at end without break", "[a]\nx=1", " web ", "k", "v", "[a]\nx=1\n\n[web]\nk=v\n"},
+      {"empty file", "", "web", "k", "v", "[web]\r\nk=v\r\n"},
+      {"GBK section", "", "中文", "k", "v", "[" + kGbkChinese + "]\r\nk=v\r\n"},
+      {"UTF-8 BOM only", "\xEF\xBB\xBF", "web", "k", "v", "\xEF\xBB\xBF[web]\r\nk=v\r\n"},
+      {"UTF-16LE BOM only", "\xFF\xFE", "web", "k", "中", Utf16("[web]\r\nk=中\r\n", true)},
+      {"UTF-16BE key", Utf16("[web]\n", false), "web", "k", "v", Utf16("[web]\nk=v\n", false)},
+  };
+  for (const WriteCase& c : cases) {
+    ExpectWrites(c);
+  }
+}
+
+TEST(ProfileEngine, WriteRefusesWhatItCannotWriteExactly) {
+  const std::string file = "[web]\nk=1\n";
+  const WriteCase cases[] = {
+      {"LF in value", file, "web", "k", "a\nb", kNothing},
+      {"CR in key", file, "web", "k\r", "1", kNothing},
+      {"NUL in section", file, "w\0b"s, "k", "1", kNothing},
+      {"= in key", file, "web", "a=b", "1", kNothing},
+      {"] in section", file, "a]b", "k", "1", kNothing},
+      {"blank section", file, " \t", "k", "1", kNothing},
+      {"blank key", file, "web", " ", "1", kNothing},
+      {"key opens a section", file, "web", " [k]", "1", kNothing},
+      {"key is a comment", file, "web", ";k", "1", kNothing},
+      {"malformed UTF-8", file, "web", "k", "\xC3", kNothing},
+      {"U+FFFD in a name", file, "web", "k\xEF\xBF\xBD", "1", kNothing},
+      {"not in GBK", file, "web", "k", "😀", kNothing},
+      {"new key not in GBK", file, "web", "한", "1", kNothing},
+      {"UTF-16 without mark", "[\0w\0e\0b\0]\0"s, "web", "k", "1", kNothing},
+      {"UTF-16 odd length", Utf16("[web]\n", true) + "x", "web", "k", "1", kNothing},
+  };
+  for (const WriteCase& c : cases) {
+    ExpectWrites(c);
+  }
+}
+
+// Every byte outside one line stays, whatever the file holds, and the value reads back.
+TEST(ProfileEngine, GarbageIsKept) {
+  const std::string alphabet = "[]=;k wbe\r\n\r\n\t\x81\x5D\xFF\xEF\xBB\xBF\xFE\x1A"s + '\0';
+  std::mt19937 random(20240611);
+  for (int round = 0; round < 3000; ++round) {
+    std::string file;
+    const int length = static_cast<int>(random() % 60);
+    for (int i = 0; i < length; ++i) {
+      file +=
+          random() % 4 == 0 ? static_cast<char>(random()) : alphabet[random() % alphabet.size()];
+    }
+    SCOPED_TRACE(::testing::PrintToString(file));
+    ReadValue(file, "web", "k");
+    const std::optional<std::string> written = WriteValue(file, "web", "k", "v1");
+    const Encoding encoding = DetectEncoding(file);
+    if (encoding == Encoding::kAnsi || encoding == Encoding::kUtf8) {
+      ASSERT_TRUE(written);
+    }
+    if (!written) {
+      continue;
+    }
+    EXPECT_EQ(ReadValue(*written, "web", "k"), "v1");
+    std::size_t prefix = 0;
+    while (prefix < file.size() && prefix < written->size() && file[prefix] == (*written)[prefix]) {
+      ++prefix;
+    }
+    std::size_t suffix = 0;
+    while (suffix < file.size() - prefix && suffix < written->size() - prefix &&
+           file[file.size() - 1 - suffix] == (*written)[written->size() - 1 - suffix]) {
+      ++suffix;
+    }
+    const std::string removed = file.substr(prefix, file.size() - prefix - suffix);
+    EXPECT_EQ(removed.find_first_of("\r\n"), std::string::npos) << "more than one line changed";
+  }
+}
+
+TEST(ProfileEngine, TenMegabytesInLinearTime) {
+  std::string sections;  // many small sections
+  std::string entries;   // one section of many keys, half of them in Chinese
+  for (int i = 0; sections.size() < 10'000'000; ++i) {
+    const std::string pair = "key" + std::to_string(i) + "=" + std::string(30, 'x') + "\r\n" +
+                             kGbkComment + std::to_string(i) + "=" + kGbkChinese + "\r\n";
+    sections += "[s" + std::to_string(i) + "]\r\n" + pair;
+    entries += pair;
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const auto read = ReadValue(sections + "[web]\r\nk=1", "web", "k");
+  const auto appended = WriteValue(sections, "web", "k", "2");
+  const auto replaced = WriteValue("[web]\r\n" + entries + "k=1\r\n", "web", "k", "2");
+  const auto inserted = WriteValue("[web]\r\n" + entries, "web", "k", "2");
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(read, "1");
+  EXPECT_EQ(appended, sections + "\r\n[web]\r\nk=2\r\n");
+  EXPECT_EQ(replaced, "[web]\r\n" + entries + "k=2\r\n");
+  EXPECT_EQ(inserted, "[web]\r\n" + entries + "k=2\r\n");
+  EXPECT_LT(elapsed.count(), 2.0) << "for four passes over 10 MB";
+}
+
+}  // namespace
