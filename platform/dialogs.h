@@ -8,6 +8,14 @@
 //        pointer value that the program's windows show (0 default arrow, 11 hourglass).
 // posix: the box is drawn on the terminal (platform/posix/terminal.h) and answered with
 //        a line of input; the beep is the terminal bell; the pointer is only a value.
+//        Drawing: "┌─ [kind] caption", then every line of the prompt exactly as it
+//        stands (trailing spaces included) after "│ ", then "└─" and the buttons, the
+//        default one as [>label<]. Answers: y/n/c, 是/否/取消, yes/no/cancel (any case),
+//        and o/ok/确定 for an OK box; Enter and end of input take the default button;
+//        anything else is asked again. For scripts, when ZELFIX_BOX_TRANSCRIPT names a
+//        file, each box appends one line to it once answered, a JSON object:
+//          {"caption":"...","prompt":"...","flags":65828,"answer":7}
+//        with the texts in UTF-8 and CR, LF, tab, quote and backslash escaped.
 #pragma once
 
 #include <cstdint>
@@ -58,10 +66,15 @@ class Dialogs {
   virtual void SetMousePointer(std::int16_t pointer) = 0;
 };
 
-// The dialogs in use: the back-end's own unless a test installed others.
+// The back-end's own dialogs (platform/win32/dialogs.cpp, platform/posix/dialogs.cpp),
+// one for the whole process.
+Dialogs& BackendDialogs();
+
+// The dialogs in use: BackendDialogs() unless a test installed others.
 Dialogs& CurrentDialogs();
 
-// Puts `dialogs` in place for as long as the guard lives (for tests).
+// Puts `dialogs` in place for as long as the guard lives (for tests). Guards nest; each
+// puts back what was in place before it.
 class ScopedDialogs {
  public:
   explicit ScopedDialogs(Dialogs& dialogs);
