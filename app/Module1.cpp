@@ -3,6 +3,7 @@
 #include "common/CM_FileFolderSystem.h"
 #include "common/CM_GeneralRoutines.h"
 #include "common/RuntimeError.h"
+#include "messages/CM_MessageControl.h"
 
 namespace app {
 
@@ -17,6 +18,29 @@ void AppendLine(std::string& list, const std::string& line) {
 
 std::string ReadServerAddress(const std::string& settingsPath) {
   return common::ReadProfileString(settingsPath, kSettingsSection, kSettingsKey, "");
+}
+
+// The two "not an installation" headlines differ only in the trailing space, which
+// tells support which check refused the folder: its name, or its missing settings file.
+const std::string kNotInstallation = "指定目录非ZEL检测程序安装目录";
+const std::string kLineBreak2 = "\r\n\r\n";
+
+std::string LowerCase(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return text;
+}
+
+// `path` without its last folder name, ending in the backslash before it; empty when
+// nothing comes before that name.
+std::string ParentFolder(const std::string& path) {
+  const std::string withBackslash = common::AddBackslash(path);
+  const std::size_t end = withBackslash.size() - 1;
+  const std::size_t previous = end == 0 ? std::string::npos : withBackslash.rfind('\\', end - 1);
+  return previous == std::string::npos ? std::string() : withBackslash.substr(0, previous + 1);
 }
 
 }  // namespace
@@ -46,12 +70,56 @@ bool RepairInstallation(std::string Folder, Tally& tally) {
   return correct;
 }
 
+std::string AdviceTemplate;
+
+std::string ComposeAdviceTemplate() {
+  const std::string spaces(5, ' ');
+  return "%1" + spaces + kLineBreak2 + "如ZEL检测系统正在运行，请退出后重新运行检测系统" + spaces +
+         kLineBreak2 + "如运行后冲突问题仍然存在，请重新启动本修复程序";
+}
+
 bool RepairAllInstallations(Tally& tally) {
   tally = Tally{};
   for (const char* folder : kCandidateFolders) {
     RepairInstallation(folder, tally);
   }
   return tally.FoundCount > 0;
+}
+
+bool RepairChosenFolder(std::string Folder) {
+  const std::string name = LowerCase(common::LastFolderName(Folder));
+  std::string checked;
+  if (name == "tamo") {
+    checked = common::AddBackslash(Folder) + "zel1";
+  } else if (name == "zel1") {
+    checked = Folder;
+  } else if (name == "bin") {
+    // The settings file lies in BIN itself, so BIN stands for the folder above it.
+    checked = ParentFolder(Folder);
+  } else {
+    messages::ShowError(kNotInstallation + " " + kLineBreak2 + Folder, "");
+    return false;
+  }
+
+  Tally tally;
+  if (!checked.empty()) {
+    RepairInstallation(checked, tally);
+  }
+  if (tally.FoundCount == 0) {
+    messages::ShowError(kNotInstallation + kLineBreak2 + Folder, "");
+    return false;
+  }
+  if (tally.CorrectCount == 0) {
+    // Found but still holding another value (read-only, or no rights to write): the
+    // window stays open so that the operator can fix that and try again.
+    messages::ShowError("指定目录修复失败" + kLineBreak2 + Folder + kLineBreak2 +
+                            "请检查配置文件是否为只读，或以管理员身份重新运行本修复程序",
+                        "");
+    return false;
+  }
+  messages::ShowInformation(
+      messages::FormatMessage(AdviceTemplate, "指定目录已完成修复", "", "", "", ""), "");
+  return true;
 }
 
 }  // namespace app

@@ -45,4 +45,22 @@ bool RepairInstallation(std::string Folder, Tally& tally);
 // installation was found.
 bool RepairAllInstallations(Tally& tally);
 
+// The title of every message box and of the folder window; Main sets it first.
+inline constexpr char kMessageTitle[] = "修复ZEL服务器迁移IP地址冲突";
+
+// The template of the completion boxes: "%1" takes the headline, two advice lines
+// follow. Main composes it at start (AdviceTemplate = ComposeAdviceTemplate()); the
+// chosen-folder repair only reads it. Empty until then.
+extern std::string AdviceTemplate;
+std::string ComposeAdviceTemplate();
+
+// Repairs the installation that the folder chosen in the folder window stands for, told
+// by the folder's last name: "tamo" stands for its "zel1" subfolder, "zel1" for itself,
+// "bin" for the folder above it (any letter case). Shows the outcome: the completion box
+// and true when the settings file now holds TargetServerAddress; otherwise an error box
+// - not an installation folder, no settings file, or a value that could not be written -
+// and false, so that the operator can choose again. The texts show `Folder` as passed.
+// Raises what RepairInstallation and the message boxes raise.
+bool RepairChosenFolder(std::string Folder);
+
 }  // namespace app
