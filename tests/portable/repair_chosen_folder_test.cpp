@@ -65,14 +65,6 @@ class RepairChosenFolder : public ::testing::Test {
   std::string savedTemplate_;
 };
 
-TEST_F(RepairChosenFolder, TitleAndTemplateAreMains) {
-  EXPECT_EQ(std::string(app::kMessageTitle), kTitle);
-  EXPECT_EQ(
-      messages::FormatMessage(app::ComposeAdviceTemplate(), "指定目录已完成修复", "", "", "", "") +
-          kTrailer,
-      kCompletion);
-}
-
 TEST_F(RepairChosenFolder, FoldersThatStandForTheInstallationRepairIt) {
   const std::vector<std::string> chosen = {
       "D:\\Program Files\\TAMO",
