@@ -50,8 +50,8 @@ bool Exists(const std::string& hostPath) {
   return lstat(hostPath.c_str(), &info) == 0;
 }
 
-// The entry of `folder` (ending in "/") whose name equals `name` without regard to case; an exact match
-// wins, otherwise the first in byte order, so the choice does not depend on readdir.
+// The entry of `folder` (ending in "/") whose name equals `name` without regard to case; an exact
+// match wins, otherwise the first in byte order, so the choice does not depend on readdir.
 std::optional<std::string> FindName(const std::string& folder, const std::string& name) {
   if (Exists(folder + name)) {
     return name;
@@ -78,7 +78,10 @@ std::string StripTrailingDotsAndSpaces(std::string name) {
   return name;
 }
 
-void AppendComponents(std::string_view text, std::vector<std::string>& components) {
+// Returns whether the last name vanished (only dots and spaces): Windows then names the
+// folder before it, as if the text ended in a separator.
+bool AppendComponents(std::string_view text, std::vector<std::string>& components) {
+  bool lastVanished = false;
   std::size_t start = 0;
   while (start <= text.size()) {
     std::size_t end = start;
@@ -86,6 +89,7 @@ void AppendComponents(std::string_view text, std::vector<std::string>& component
       ++end;
     }
     const std::string raw(text.substr(start, end - start));
+    lastVanished = false;
     if (raw == "..") {
       if (!components.empty()) {
         components.pop_back();
@@ -94,10 +98,13 @@ void AppendComponents(std::string_view text, std::vector<std::string>& component
       std::string name = StripTrailingDotsAndSpaces(raw);
       if (!name.empty()) {
         components.push_back(std::move(name));
+      } else {
+        lastVanished = true;
       }
     }
     start = end + 1;
   }
+  return lastVanished;
 }
 
 }  // namespace
@@ -136,6 +143,21 @@ std::vector<char> DriveLetters() {
   std::vector<char> letters;
   for (char drive = 'a'; drive <= 'z'; ++drive) {
     if (DriveRoot(drive)) {
+      letters.push_back(drive);
+    }
+  }
+  return letters;
+}
+
+std::vector<char> ListedDriveLetters() {
+  const std::optional<std::string> devices = DosDevicesFolder();
+  if (!devices) {
+    return {'z'};
+  }
+  std::vector<char> letters;
+  for (char drive = 'a'; drive <= 'z'; ++drive) {
+    // lstat, not stat: the link itself counts even when it leads nowhere.
+    if (Exists(*devices + "/" + drive + ":")) {
       letters.push_back(drive);
     }
   }
@@ -188,8 +210,8 @@ std::optional<WindowsPath> ParseWindowsPath(std::string_view path) {
   if (!DriveRoot(parsed.drive)) {
     return std::nullopt;
   }
-  AppendComponents(rest, parsed.components);
-  parsed.trailingSeparator = !rest.empty() && IsSeparator(rest.back());
+  const bool lastVanished = AppendComponents(rest, parsed.components);
+  parsed.trailingSeparator = (!rest.empty() && IsSeparator(rest.back())) || lastVanished;
   return parsed;
 }
 

@@ -25,7 +25,9 @@ namespace platform::posix {
 struct WindowsPath {
   char drive = 'c';                     // lower-case drive letter
   std::vector<std::string> components;  // folder and file names below the drive's root
-  bool trailingSeparator = false;       // the text ended in "\" or "/"
+  // The text ended in "\" or "/", or in a name of only dots and spaces, which Windows
+  // drops ("C:\x\   " names "C:\x\").
+  bool trailingSeparator = false;
 };
 
 // Parses `path` against the current folder. Nothing for an empty path, a network or
@@ -37,6 +39,11 @@ std::optional<std::string> DriveRoot(char drive);
 
 // The drive letters present, lower case, in alphabetical order.
 std::vector<char> DriveLetters();
+
+// Every drive letter the prefix names, ready or not: a link whose target is missing is a
+// drive without a medium (DriveRoot has nothing for it, so nothing on it resolves).
+// Lower case, alphabetical; without a prefix only 'z'.
+std::vector<char> ListedDriveLetters();
 
 // Where the first `count` components of `path` are on the host: each existing name is
 // matched without regard to case (an exact match preferred); from the first missing one

@@ -1,0 +1,277 @@
+#include "platform/folderlists.h"
+
+#include <cctype>
+
+#include "platform/error.h"
+#include "platform/filesearch.h"
+
+namespace platform {
+
+namespace {
+
+bool IsSeparator(char c) {
+  return c == '\\' || c == '/';
+}
+
+char Lower(char c) {
+  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
+char Upper(char c) {
+  return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
+
+bool StartsWithDrive(const std::string& text) {
+  return text.size() >= 2 && std::isalpha(static_cast<unsigned char>(text[0])) && text[1] == ':';
+}
+
+// "d:" or "d: [DATA]", as the drive list names a drive; "d:\x" and "d:x" are paths.
+bool IsDriveText(const std::string& text) {
+  return StartsWithDrive(text) && (text.size() == 2 || text[2] == ' ');
+}
+
+std::string RootOf(char drive) {
+  return std::string(1, Upper(drive)) + ":\\";
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+  return IsSeparator(folder.back()) ? folder + name : folder + "\\" + name;
+}
+
+// The folder a drive text opens: the process's current folder when it is on that drive,
+// otherwise the drive's root.
+std::string CurrentFolderOn(char drive) {
+  const std::string current = CurrentFolder();
+  if (StartsWithDrive(current) && Lower(current[0]) == Lower(drive)) {
+    return current;
+  }
+  return RootOf(drive);
+}
+
+// Where both lists start: the current folder, or - when it cannot be read or lies on no
+// drive, as a network folder does - the root of the first drive that can be.
+std::string StartFolder() {
+  const std::string current = CurrentFolder();
+  if (StartsWithDrive(current) && ListSubfolders(current)) {
+    return current;
+  }
+  for (const DriveInfo& drive : ListDrives()) {
+    if (ListSubfolders(RootOf(drive.letter))) {
+      return RootOf(drive.letter);
+    }
+  }
+  return std::string();
+}
+
+struct ResolvedFolder {
+  char drive = 'c';
+  std::vector<std::string> names;  // below the root, as stored on the drive
+};
+
+void AppendNames(const std::string& text, std::vector<std::string>& names) {
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = start;
+    while (end < text.size() && !IsSeparator(text[end])) {
+      ++end;
+    }
+    const std::string name = text.substr(start, end - start);
+    if (name == "..") {
+      if (!names.empty()) {
+        names.pop_back();
+      }
+    } else if (!name.empty() && name != ".") {
+      names.push_back(name);
+    }
+    start = end + 1;
+  }
+}
+
+std::vector<std::string> NamesBelowRoot(const std::string& folder) {
+  std::vector<std::string> names;
+  AppendNames(folder.substr(2), names);
+  return names;
+}
+
+// Takes a path or drive text apart and checks every folder on the way, taking each name
+// as the drive stores it (so "c:\program files" opens "C:\Program Files").
+ResolvedFolder Resolve(const std::string& pathOrDrive) {
+  ResolvedFolder resolved;
+  std::string rest;
+  if (IsDriveText(pathOrDrive)) {
+    resolved.drive = Lower(pathOrDrive[0]);
+    resolved.names = NamesBelowRoot(CurrentFolderOn(resolved.drive));
+  } else if (StartsWithDrive(pathOrDrive)) {
+    resolved.drive = Lower(pathOrDrive[0]);
+    rest = pathOrDrive.substr(2);
+    if (rest.empty() || !IsSeparator(rest[0])) {
+      resolved.names = NamesBelowRoot(CurrentFolderOn(resolved.drive));
+    }
+  } else {
+    const std::string current = CurrentFolder();
+    const bool network =
+        pathOrDrive.size() >= 2 && IsSeparator(pathOrDrive[0]) && IsSeparator(pathOrDrive[1]);
+    // Network folders have no place in a list that starts at a drive's root.
+    if (pathOrDrive.empty() || network || !StartsWithDrive(current)) {
+      throw PathNotFoundError();
+    }
+    resolved.drive = Lower(current[0]);
+    rest = pathOrDrive;
+    if (!IsSeparator(rest[0])) {
+      resolved.names = NamesBelowRoot(current);
+    }
+  }
+  AppendNames(rest, resolved.names);
+
+  std::string folder = RootOf(resolved.drive);
+  if (!ListSubfolders(folder)) {
+    throw DeviceUnavailableError();
+  }
+  for (std::string& name : resolved.names) {
+    if (name.find_first_of("*?") != std::string::npos) {
+      throw PathNotFoundError();
+    }
+    const std::optional<FoundEntry> entry = FindFirstEntry(Join(folder, name));
+    if (!entry || (entry->attributes & kAttributeDirectory) == 0) {
+      throw PathNotFoundError();
+    }
+    name = entry->name;
+    folder = Join(folder, name);
+  }
+  return resolved;
+}
+
+}  // namespace
+
+DriveList::DriveList() : entries_(ListDrives()) {
+  const std::string start = StartFolder();
+  if (!start.empty()) {
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      if (Lower(entries_[i].letter) == Lower(start[0])) {
+        selected_ = static_cast<int>(i);
+      }
+    }
+  }
+}
+
+std::string DriveList::Drive() const {
+  if (selected_ < 0) {
+    return std::string();
+  }
+  const DriveInfo& drive = entries_[static_cast<std::size_t>(selected_)];
+  std::string text = std::string(1, Lower(drive.letter)) + ":";
+  if (!drive.label.empty()) {
+    text += " [" + drive.label + "]";
+  }
+  return text;
+}
+
+bool DriveList::SetDrive(const std::string& text) {
+  if (!text.empty()) {
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      if (Lower(entries_[i].letter) == Lower(text[0])) {
+        return Select(static_cast<int>(i));
+      }
+    }
+  }
+  throw DeviceUnavailableError();
+}
+
+bool DriveList::Select(int index) {
+  if (index < 0 || index >= static_cast<int>(entries_.size()) || index == selected_) {
+    return false;
+  }
+  selected_ = index;
+  return true;
+}
+
+FolderList::FolderList() {
+  try {
+    SetPath(StartFolder());
+  } catch (const RuntimeError&) {
+    // No drive can be read: the list stays empty.
+  }
+}
+
+bool FolderList::SetPath(const std::string& pathOrDrive) {
+  const ResolvedFolder resolved = Resolve(pathOrDrive);
+  std::string path = RootOf(resolved.drive);
+  std::vector<std::string> ancestors;
+  for (const std::string& name : resolved.names) {
+    ancestors.insert(ancestors.begin(), path);
+    path = Join(path, name);
+  }
+  std::optional<std::vector<std::string>> subfolders = ListSubfolders(path);
+  if (!subfolders) {
+    throw PathNotFoundError();
+  }
+  const bool changed = path != path_;
+  path_ = std::move(path);
+  ancestors_ = std::move(ancestors);
+  subfolders_ = std::move(*subfolders);
+  highlighted_ = -1;
+  return changed;
+}
+
+std::string FolderList::PathAt(int index) const {
+  if (path_.empty()) {
+    return std::string();
+  }
+  if (index == -1) {
+    return path_;
+  }
+  if (index < -1 && -index - 2 < AncestorCount()) {
+    return ancestors_[static_cast<std::size_t>(-index - 2)];
+  }
+  if (index >= 0 && index < SubfolderCount()) {
+    return Join(path_, subfolders_[static_cast<std::size_t>(index)]);
+  }
+  return std::string();
+}
+
+std::string FolderList::NameAt(int index) const {
+  if (index >= 0) {
+    return index < SubfolderCount() ? subfolders_[static_cast<std::size_t>(index)] : std::string();
+  }
+  const std::string path = PathAt(index);
+  if (path.size() <= 3) {
+    return path;
+  }
+  return path.substr(path.find_last_of('\\') + 1);
+}
+
+void FolderList::Highlight(int index) {
+  if (!PathAt(index).empty()) {
+    highlighted_ = index;
+  }
+}
+
+bool FolderList::Open(int index) {
+  const std::string path = PathAt(index);
+  if (path.empty()) {
+    return false;
+  }
+  return SetPath(path);
+}
+
+std::string DirectorySearch(const std::string& path, std::uint32_t mask) {
+  std::string pattern = path;
+  if (!pattern.empty() && IsSeparator(pattern.back())) {
+    pattern += "*";
+  }
+  for (const FoundEntry& entry : FindEntries(pattern)) {
+    if (entry.name == "." || entry.name == "..") {
+      continue;
+    }
+    const bool excluded =
+        ((entry.attributes & kAttributeDirectory) != 0 && (mask & kAttributeDirectory) == 0) ||
+        ((entry.attributes & kAttributeHidden) != 0 && (mask & kAttributeHidden) == 0) ||
+        ((entry.attributes & kAttributeSystem) != 0 && (mask & kAttributeSystem) == 0);
+    if (!excluded) {
+      return entry.name;
+    }
+  }
+  return std::string();
+}
+
+}  // namespace platform
