@@ -18,6 +18,11 @@ namespace platform {
 
 enum class ControlKind { kLabel, kDriveList, kFolderList, kTextField, kButton };
 
+// What a push button stands for beyond its click. kCancel is pressed by Escape (on the
+// terminal: by the "cancel" command and by the end of input); kOk by the terminal's "ok"
+// command. Neither takes Enter away from the control that has the focus.
+enum class ButtonRole { kNone, kOk, kCancel };
+
 // One control. Positions and sizes in twips (1/1440 inch; 15 twips a pixel at 96 DPI)
 // from the top left corner of the client area.
 struct ControlSpec {
@@ -29,6 +34,7 @@ struct ControlSpec {
   bool songtiFont = false;  // "宋体" 9.75 pt, GB2312 character set; else the dialog font
   bool visible = true;
   bool buttonFaceBackground = false;
+  ButtonRole role = ButtonRole::kNone;  // buttons only
 };
 
 struct WindowSpec {
@@ -37,14 +43,20 @@ struct WindowSpec {
   std::vector<ControlSpec> controls;      // in the order they are drawn, top to bottom
 };
 
+class Window;
+
 // Events of the window, delivered on the one user-interface thread. An exception that
 // escapes a handler goes to ReportUnhandledError.
 class WindowEvents {
  public:
   virtual ~WindowEvents() = default;
-  virtual void Loaded() = 0;         // created, not yet shown
-  virtual void DriveChanged() = 0;   // the drive list's selection changed
-  virtual void FolderClicked() = 0;  // an entry of the folder list was clicked
+  // Created, not yet shown. `window` is the one OpenWindow is about to return: the
+  // handler has no other way to reach it yet.
+  virtual void Loaded(Window& window) = 0;
+  virtual void DriveChanged() = 0;  // the drive list's selection changed
+  // A single click on an entry of the folder list, which highlighted it. A double click
+  // opens the entry and reports FolderChanged only.
+  virtual void FolderClicked() = 0;
   virtual void FolderChanged() = 0;  // the folder list opened another folder
   virtual void ButtonClicked(const std::string& name) = 0;
 };
@@ -57,7 +69,8 @@ class Window {
   virtual void SetCaption(const std::string& caption) = 0;
   virtual std::string Caption() const = 0;
   // Closes and destroys the window; no event follows. The window's own close command
-  // does the same.
+  // does the same. The object itself stays valid (a handler may unload the window from
+  // inside the window's own event dispatch); IsLoaded then answers false.
   virtual void Unload() = 0;
   virtual bool IsLoaded() const = 0;
 
