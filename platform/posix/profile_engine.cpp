@@ -40,8 +40,9 @@ char AsciiLower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
 }
 
-// Whether `text` is well-formed UTF-8 and, unless `allowReplacement`, free of U+FFFD:
-// in a name it would stand for bytes we could not decode, and those never match.
+// Whether `text` is well-formed UTF-8 and, unless `allowReplacement`, free of U+FFFD. A
+// name asked for never holds U+FFFD, so undecodable bytes in a file (read as U+FFFD)
+// can never match one.
 bool IsCleanUtf8(std::string_view text, bool allowReplacement) {
   for (std::size_t position = 0; position < text.size();) {
     const std::size_t before = position;
@@ -78,7 +79,7 @@ class Units {
   }
 
   std::size_t size() const { return size_; }
-  std::size_t width() const { return width_; }
+  Encoding encoding() const { return encoding_; }
   // A UTF-16 file with an odd number of bytes ends in half a unit.
   bool HasLooseByte() const { return start_ + size_ * width_ != bytes_.size(); }
   std::size_t ByteOffset(std::size_t unit) const { return start_ + unit * width_; }
@@ -111,6 +112,9 @@ class Units {
 
   // The first unit in [from, to) equal to `unit`, or `to`.
   std::size_t Find(std::size_t from, std::size_t to, std::uint32_t unit) const {
+    if (from == to) {
+      return to;
+    }
     if (width_ == 1) {
       const void* hit =
           std::memchr(bytes_.data() + start_ + from, static_cast<int>(unit), to - from);
@@ -252,6 +256,7 @@ enum class Kind { kNothing, kSection, kEntry };
 // What one line means. Parsing stops at a NUL; what follows it is kept but not read.
 struct Parsed {
   Kind kind = Kind::kNothing;
+  bool blank = false;          // nothing but blanks on the line
   std::string section;         // kSection: the name, blanks removed
   std::size_t keyBegin = 0;    // kEntry: the key's units, blanks removed
   std::size_t keyEnd = 0;      //
@@ -268,13 +273,14 @@ Parsed Parse(const Units& units, const Line& line, bool wantEntries) {
   while (first < stop && IsBlank(units[first])) {
     ++first;
   }
+  parsed.blank = first == line.end;
   if (first == stop || units[first] == ';') {
     return parsed;
   }
   if (units[first] == '[' && units.Find(first + 1, stop, ']') != stop) {
     // Only a decoded "]" counts: in GBK the byte may be the second half of a character.
     const std::string rest = units.Decode(first + 1, stop);
-    const std::size_t close = rest.find(']');
+    const std::size_t close = rest.rfind(']');
     if (close != std::string::npos) {
       parsed.kind = Kind::kSection;
       parsed.section = std::string(Trim(std::string_view(rest).substr(0, close)));
@@ -305,10 +311,6 @@ Parsed Parse(const Units& units, const Line& line, bool wantEntries) {
   return parsed;
 }
 
-bool NameMatches(std::string_view found, std::string_view wanted) {
-  return IsCleanUtf8(found, false) && EqualIgnoringCase(found, wanted);
-}
-
 // A name looked for, blanks removed; the common case of two ASCII names is compared
 // without decoding the file's text.
 struct Wanted {
@@ -318,7 +320,13 @@ struct Wanted {
 };
 
 bool KeyMatches(const Units& units, std::size_t begin, std::size_t end, const Wanted& key) {
-  if (key.ascii && units.AllAscii(begin, end)) {
+  const bool ascii = units.AllAscii(begin, end);
+  // Only U+0130 and U+212A lower-case to ASCII letters, and GBK has neither: a GBK key
+  // that is not all ASCII cannot match an ASCII name, and need not be decoded.
+  if (key.ascii && !ascii && units.encoding() == Encoding::kAnsi) {
+    return false;
+  }
+  if (key.ascii && ascii) {
     if (end - begin != key.text.size()) {
       return false;
     }
@@ -329,7 +337,7 @@ bool KeyMatches(const Units& units, std::size_t begin, std::size_t end, const Wa
     }
     return true;
   }
-  return NameMatches(units.Decode(begin, end), key.text);
+  return EqualIgnoringCase(units.Decode(begin, end), key.text);
 }
 
 // Where a section and a key are, as reading finds them: the first section of that name,
@@ -353,7 +361,7 @@ Location Find(const Units& units, const Wanted& section, const Wanted& key) {
     location.lastLine = line;
     const Parsed parsed = Parse(units, line, inSection);
     if (!inSection) {
-      if (parsed.kind == Kind::kSection && NameMatches(parsed.section, section.text)) {
+      if (parsed.kind == Kind::kSection && EqualIgnoringCase(parsed.section, section.text)) {
         inSection = true;
         location.sectionFound = true;
         location.lastFilled = line;
@@ -363,7 +371,7 @@ Location Find(const Units& units, const Wanted& section, const Wanted& key) {
     if (parsed.kind == Kind::kSection) {
       break;  // a later section of the same name is never consulted
     }
-    if (!IsBlankLine(units, line)) {
+    if (!parsed.blank) {
       location.lastFilled = line;
     }
     if (parsed.kind == Kind::kEntry && KeyMatches(units, parsed.keyBegin, parsed.keyEnd, key)) {
@@ -375,14 +383,13 @@ Location Find(const Units& units, const Wanted& section, const Wanted& key) {
   return location;
 }
 
-// A name that can be looked up: well-formed, and nothing that no line could hold.
-bool IsSearchable(std::string_view name) {
-  return IsCleanUtf8(name, false) &&
-         name.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
-}
-
 bool HasLineBreakOrNul(std::string_view text) {
   return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+// A name that can be looked up: well-formed, and nothing that no line could hold.
+bool IsSearchable(std::string_view name) {
+  return IsCleanUtf8(name, false) && !HasLineBreakOrNul(name);
 }
 
 // The line break the file already uses (its first one), CR LF when it has none.
@@ -505,10 +512,15 @@ std::optional<std::string> WriteValue(std::string_view bytes, std::string_view s
     text.append("[").append(name).append("]").append(lineBreak);
     at = units.size();
   }
-  text.append(keyName).append("=").append(value);
-  // A lone CR right before an LF would join it into one break and swallow a line.
-  const bool joinsNext = lineBreak == "\r" && at < units.size() && units[at] == '\n';
-  text.append(joinsNext ? "\r\n" : lineBreak);
+  text.append(keyName).append("=").append(value).append(lineBreak);
+  // A CR followed by an LF is one break: where a new break meets a neighbouring one that
+  // way, it is made CR LF itself, so that no line is swallowed.
+  if (text.front() == '\n' && at > 0 && units[at - 1] == '\r') {
+    text.insert(0, "\r");
+  }
+  if (text.back() == '\r' && at < units.size() && units[at] == '\n') {
+    text += '\n';
+  }
   const std::optional<std::string> encoded = units.Encode(text);
   if (!encoded) {
     return std::nullopt;

@@ -18,8 +18,9 @@
 //   and a name containing it never matches.
 // - Blanks are space, tab, \v, \f, \r and Ctrl-Z (0x1A).
 // - "[name]" after optional blanks opens a section; the name is what lies between "[" and
-//   the first "]", blanks removed; whatever follows the "]" is ignored. "[name" without
-//   "]" opens nothing. A line whose first non-blank character is ";" is a comment.
+//   the last "]", blanks removed ("[a]b]" is section "a]b", as Wine reads it); whatever
+//   follows that "]" is ignored. "[name" without "]" opens nothing. A line whose first
+//   non-blank character is ";" is a comment.
 // - Other lines with an "=" are entries: the key is what precedes the first "=", the
 //   value what follows it, both without blanks at their ends. Lines without "=" and
 //   lines before the first section are never found.
@@ -62,9 +63,10 @@ std::optional<std::string> ReadValue(std::string_view bytes, std::string_view se
 //   at the end of the file, after a blank line when the file's last line is not blank.
 //   An empty file (or one holding only its byte-order mark) gets just those two lines.
 // A line that had no line break (the file's last) is given one before anything goes
-// after it. New line breaks copy the file's first one; CR LF when it has none. Names
-// are written without blanks at their ends; `value` is written as given (blanks and
-// quotation marks included, so it reads back as the read rules give it back).
+// after it. New line breaks copy the file's first one (CR LF when it has none, or when a
+// lone CR or LF would merge with a neighbouring break into one CR LF). Names are written
+// without blanks at their ends; `value` is written as given (blanks and quotation marks
+// included, so it reads back as the read rules give it back).
 //
 // Nothing - and the caller must then leave the file as it is - when the write cannot be
 // made exactly: a line break or NUL anywhere in the names or the value, "=" in the key,
