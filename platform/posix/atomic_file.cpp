@@ -72,7 +72,7 @@ bool MayReplace(const std::string& target, const FileIdentity& identity, struct 
   if (::stat(target.c_str(), &info) != 0) {
     return errno == ENOENT && !identity.existed;
   }
-  if (!identity.existed || !S_ISREG(info.st_mode)) {
+  if (!S_ISREG(info.st_mode)) {
     return false;
   }
   // Root would pass access(); a file with no write bit at all is read-only for everyone,

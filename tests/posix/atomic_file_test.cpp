@@ -80,6 +80,9 @@ TEST_F(AtomicFile, ReadsBytesAndTellsMissingFromUnreadable) {
   EXPECT_FALSE(identity.existed);
   EXPECT_EQ(bytes, "");
   EXPECT_FALSE(ReadWholeFile(folder_.string(), bytes, identity));
+  EXPECT_FALSE(ReadWholeFile(Path("a.ini") + "/x", bytes, identity));
+  ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
+  EXPECT_FALSE(ReadWholeFile(Path("fifo"), bytes, identity));  // and does not hang
 }
 
 TEST_F(AtomicFile, ReplacesKeepingPermissions) {
