@@ -4,6 +4,7 @@
 #include "common/CM_GeneralRoutines.h"
 #include "common/RuntimeError.h"
 #include "messages/CM_MessageControl.h"
+#include "platform/dialogs.h"
 
 namespace app {
 
@@ -120,6 +121,56 @@ bool RepairChosenFolder(std::string Folder) {
   messages::ShowInformation(
       messages::FormatMessage(AdviceTemplate, "指定目录已完成修复", "", "", "", ""), "");
   return true;
+}
+
+std::unique_ptr<ui::frmfixPath> FolderWindow;
+ui::frmfixPath::WindowOpener FolderWindowOpener = &platform::OpenWindow;
+
+namespace {
+
+// The question after an incomplete repair. Repaired and failed installations are listed
+// apart, so that a failure is never reported under the "repaired" line.
+std::string IncompleteRepairQuestion(const Tally& tally) {
+  std::string text;
+  if (!tally.CorrectList.empty()) {
+    text += "检测到如下安装地址已完成修复\r\n" + tally.CorrectList + kLineBreak2;
+  }
+  if (!tally.FailedList.empty()) {
+    text += "以下安装地址修复失败，请检查配置文件是否为只读\r\n" + tally.FailedList + kLineBreak2;
+  }
+  return text + "如冲突问题还存在, 是否ZEL检测系统安装在其他目录，" + "请指定其他安装目录进行修复?";
+}
+
+void ShowFolderWindow() {
+  if (!FolderWindow) {
+    FolderWindow = std::make_unique<ui::frmfixPath>(&RepairChosenFolder, FolderWindowOpener);
+  }
+  FolderWindow->Show();
+}
+
+}  // namespace
+
+void Main() {
+  try {
+    messages::SetMessageTitle(kMessageTitle);
+    AdviceTemplate = ComposeAdviceTemplate();
+
+    Tally tally;
+    RepairAllInstallations(tally);
+
+    if (tally.FoundCount > 0 && tally.CorrectCount == tally.FoundCount && tally.Rewritten) {
+      messages::ShowInformation(
+          messages::FormatMessage(AdviceTemplate, "系统自动修复已完成", "", "", "", ""), "");
+    } else if (tally.FoundCount == 0) {
+      messages::ShowWarning("系统没有定位到ZEL检测系统的安装目录，请指定", "");
+      ShowFolderWindow();
+    } else if (messages::AskQuestion(IncompleteRepairQuestion(tally), "", false, 0) ==
+               platform::kIdYes) {
+      ShowFolderWindow();
+    }
+  } catch (const std::exception& error) {
+    messages::ShowError(std::string("发现错误 - ") + error.what(), "");
+  }
 }
 
 }  // namespace app

@@ -4,9 +4,11 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/TargetServerAddress.h"
+#include "ui/frmfixPath.h"
 
 namespace app {
 
@@ -62,5 +64,22 @@ std::string ComposeAdviceTemplate();
 // and false, so that the operator can choose again. The texts show `Folder` as passed.
 // Raises what RepairInstallation and the message boxes raise.
 bool RepairChosenFolder(std::string Folder);
+
+// The startup procedure and the program's only entry: sets the message title, composes
+// AdviceTemplate, repairs every installation it finds and tells the operator:
+// - all found installations hold the address and some had to be rewritten: the
+//   completion box, and the run ends;
+// - nothing found: a warning, then the folder window;
+// - otherwise (some installation still holds another value, or none needed rewriting):
+//   a question listing what was repaired and what failed, Yes opening the folder window.
+// Returns without waiting for the window. Any run-time error ends the run with an error
+// box "发现错误 - " and its description.
+void Main();
+
+// The folder window of the run, created by Main when first needed; empty until then.
+extern std::unique_ptr<ui::frmfixPath> FolderWindow;
+
+// How the folder window is opened; tests put a double here before calling Main.
+extern ui::frmfixPath::WindowOpener FolderWindowOpener;
 
 }  // namespace app

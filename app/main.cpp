@@ -1,14 +1,18 @@
-// Process entry: runs the automatic repair over the candidate folders and prints what
-// it found. (The dialogue with the operator comes with the message service and window.)
-#include <cstdio>
+// Process entry: the startup procedure, then the window's events until no window is
+// left. The program takes no command line.
+#include <exception>
 
 #include "app/Module1.h"
+#include "platform/window.h"
 
 int main() {
-  app::Tally tally;
-  app::RepairAllInstallations(tally);
-  std::printf("FoundCount=%d CorrectCount=%d Rewritten=%s\nFoundList:\n%s\n",
-              static_cast<int>(tally.FoundCount), static_cast<int>(tally.CorrectCount),
-              tally.Rewritten ? "true" : "false", tally.FoundList.c_str());
+  try {
+    app::Main();
+    platform::RunEventLoop();
+  } catch (const std::exception& error) {
+    // Only an error that the error box itself raised can get here.
+    platform::ReportUnhandledError(error.what());
+  }
+  app::FolderWindow.reset();
   return 0;
 }

@@ -1,0 +1,129 @@
+// The whole automatic run: what the operator sees, on real settings files, with the
+// boxes recorded and the folder window a double.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/Module1.h"
+#include "tests/support/FakeWindow.h"
+#include "tests/support/RecordingDialogs.h"
+#include "tests/support/ScratchDrives.h"
+
+namespace {
+
+using testsupport::ScratchDrives;
+using testsupport::SettingsFileOf;
+
+const std::string kTitle = "修复ZEL服务器迁移IP地址冲突";
+const std::string kFirst = "C:\\Program Files\\TAMO\\ZEL1";
+const std::string kSixth = "C:\\Program Files (x86)\\TAMO\\ZEL1";
+const std::string kQuestion =
+    "如冲突问题还存在, 是否ZEL检测系统安装在其他目录，请指定其他安装目录进行修复?";
+
+std::string Settings(const std::string& address) {
+  return "[web]\r\nwebserver=" + address + "\r\n";
+}
+
+class MainRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app::FolderWindow.reset();
+    app::FolderWindowOpener = windows.Opener();
+  }
+  void TearDown() override {
+    app::FolderWindow.reset();
+    app::FolderWindowOpener = &platform::OpenWindow;
+  }
+
+  bool WindowOpen() { return app::FolderWindow && app::FolderWindow->IsLoaded(); }
+
+  ScratchDrives drives;
+  testsupport::RecordingDialogs dialogs;
+  testsupport::FakeWindows windows;
+};
+
+TEST_F(MainRun, CompleteRepairShowsTheCompletionBoxAndEnds) {
+  drives.WriteFile(SettingsFileOf(kFirst), Settings("10.1.1.1"));
+  app::Main();
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].prompt,
+            "系统自动修复已完成     \r\n\r\n"
+            "如ZEL检测系统正在运行，请退出后重新运行检测系统     \r\n\r\n"
+            "如运行后冲突问题仍然存在，请重新启动本修复程序          ");
+  EXPECT_EQ(dialogs.boxes[0].caption, kTitle);
+  EXPECT_EQ(dialogs.boxes[0].flags, 4160u);
+  EXPECT_EQ(windows.opened, 0);
+}
+
+TEST_F(MainRun, NothingFoundWarnsThenOpensTheWindow) {
+  app::Main();
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].prompt, "系统没有定位到ZEL检测系统的安装目录，请指定          ");
+  EXPECT_EQ(dialogs.boxes[0].flags, 4144u);
+  ASSERT_EQ(windows.opened, 1);
+  EXPECT_TRUE(WindowOpen());
+  EXPECT_EQ(windows.Latest().shows, 1);
+  EXPECT_EQ(windows.Latest().Caption(), kTitle);
+}
+
+TEST_F(MainRun, AlreadyCorrectAsksAndYesOpensTheWindow) {
+  drives.WriteFile(SettingsFileOf(kFirst), Settings(app::TargetServerAddress));
+  dialogs.Answer(platform::kIdYes);
+  app::Main();
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].prompt,
+            "检测到如下安装地址已完成修复\r\n" + kFirst + "\r\n\r\n" + kQuestion + "     ");
+  EXPECT_EQ(dialogs.boxes[0].flags, 65828u);  // Yes/No, No the default, no beep
+  EXPECT_EQ(dialogs.beeps, 0);
+  EXPECT_TRUE(WindowOpen());
+
+  // The window's OK then repairs the chosen folder through the same run's template.
+  windows.Latest().SetFolderPath(kFirst);
+  windows.Latest().Press("cmdOK");
+  ASSERT_EQ(dialogs.boxes.size(), 2u);
+  EXPECT_EQ(dialogs.boxes[1].prompt.substr(0, 27), "指定目录已完成修复");
+  EXPECT_FALSE(WindowOpen());
+}
+
+TEST_F(MainRun, AlreadyCorrectAndNoEndsTheRun) {
+  drives.WriteFile(SettingsFileOf(kFirst), Settings(app::TargetServerAddress));
+  dialogs.Answer(platform::kIdNo);
+  app::Main();
+  EXPECT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(windows.opened, 0);
+}
+
+TEST_F(MainRun, FailedInstallationsAreListedApart) {
+  drives.WriteFile(SettingsFileOf(kFirst), Settings("10.1.1.1"));
+  drives.SetReadOnly(SettingsFileOf(kFirst));
+  drives.WriteFile(SettingsFileOf(kSixth), Settings("10.6.6.6"));
+  app::Main();  // Enter: No
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].prompt, "检测到如下安装地址已完成修复\r\n" + kSixth + "\r\n\r\n" +
+                                         "以下安装地址修复失败，请检查配置文件是否为只读\r\n" +
+                                         kFirst + "\r\n\r\n" + kQuestion + "     ");
+  EXPECT_EQ(drives.ReadFile(SettingsFileOf(kFirst)), Settings("10.1.1.1"));
+  EXPECT_EQ(windows.opened, 0);
+}
+
+TEST_F(MainRun, OnlyFailuresLeaveOutTheRepairedBlock) {
+  drives.WriteFile(SettingsFileOf(kFirst), Settings("10.1.1.1"));
+  drives.SetReadOnly(SettingsFileOf(kFirst));
+  app::Main();
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].prompt, "以下安装地址修复失败，请检查配置文件是否为只读\r\n" + kFirst +
+                                         "\r\n\r\n" + kQuestion + "     ");
+}
+
+TEST_F(MainRun, AnErrorEndsTheRunWithItsDescription) {
+  drives.WriteFile(SettingsFileOf(kFirst), Settings("10.1.1.1"));
+  dialogs.FailNextBox(platform::RuntimeError(51, "内部错误"));
+  app::Main();
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  // 19 bytes in GBK, widened to the title's 27, then ten more spaces.
+  EXPECT_EQ(dialogs.boxes[0].prompt, "发现错误 - 内部错误" + std::string(8 + 10, ' '));
+  EXPECT_EQ(dialogs.boxes[0].flags, 4112u);
+  EXPECT_EQ(windows.opened, 0);
+}
+
+}  // namespace
