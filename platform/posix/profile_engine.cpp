@@ -353,6 +353,11 @@ struct Location {
 
 Location Find(const Units& units, const Wanted& section, const Wanted& key) {
   Location location;
+  // The lines before the first section count as a nameless section whose entries are
+  // never found; being the first of that name, it hides any later "[]", as in Wine.
+  if (section.text.empty()) {
+    return location;
+  }
   bool inSection = false;
   for (std::size_t position = 0; position < units.size();) {
     const Line line = LineAt(units, position);

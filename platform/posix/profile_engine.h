@@ -23,7 +23,8 @@
 //   non-blank character is ";" is a comment.
 // - Other lines with an "=" are entries: the key is what precedes the first "=", the
 //   value what follows it, both without blanks at their ends. Lines without "=" and
-//   lines before the first section are never found.
+//   lines before the first section are never found; the latter count as a nameless
+//   section, which hides any later "[]" (so a nameless section never gives a value).
 // - Names match without regard to letter case (the names asked for lose their blanks at
 //   both ends too). The first section of a name wins - a later one of the same name is
 //   never consulted - and in it the first entry of the key.
