@@ -531,7 +531,12 @@ std::optional<std::string> WriteValue(std::string_view bytes, std::string_view s
     return std::nullopt;
   }
   const std::size_t offset = units.ByteOffset(at);
-  return Splice(bytes, offset, offset, *encoded);
+  std::string written = Splice(bytes, offset, offset, *encoded);
+  // A file of one NUL byte would, with anything after it, read as UTF-16 without a mark.
+  if (DetectEncoding(written) != encoding) {
+    return std::nullopt;
+  }
+  return written;
 }
 
 }  // namespace platform::posix::profile

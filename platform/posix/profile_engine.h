@@ -73,7 +73,8 @@ std::optional<std::string> ReadValue(std::string_view bytes, std::string_view se
 // made exactly: a line break or NUL anywhere in the names or the value, "=" in the key,
 // "]" in the section, a name that is blank or a key that starts with "[" or ";" (after
 // its blanks), malformed UTF-8 (or U+FFFD in a name), a character the file's encoding
-// cannot hold, an unrecognised encoding, or a UTF-16 file with an odd number of bytes.
+// cannot hold, an unrecognised encoding, a UTF-16 file with an odd number of bytes, or a
+// file of one NUL byte (anything added after it would make the file look like UTF-16).
 std::optional<std::string> WriteValue(std::string_view bytes, std::string_view section,
                                       std::string_view key, std::string_view value);
 

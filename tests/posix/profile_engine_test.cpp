@@ -187,6 +187,7 @@ TEST(ProfileEngine, WriteRefusesWhatItCannotWriteExactly) {
       {"new key not in GBK", file, "web", "한", "1", kNothing},
       {"UTF-16 without mark", "[\0w\0e\0b\0]\0"s, "web", "k", "1", kNothing},
       {"UTF-16 odd length", Utf16(u"[web]\n", true) + "x", "web", "k", "1", kNothing},
+      {"lone NUL would turn UTF-16", "\0"s, "web", "k", "1", kNothing},
   };
   for (const WriteCase& c : cases) {
     ExpectWrites(c);
