@@ -25,8 +25,22 @@ step() {
 build() { cmake --preset "$1" >/dev/null && cmake --build --preset "$1"; }
 suites() { build "$1" && ctest --preset "$1" --output-on-failure; }
 
+# The profile engine under libFuzzer for 60 s, starting from the seed corpus. New inputs
+# go to a scratch folder; a finding is written to build/fuzz/ and becomes a regular test.
+fuzz() {
+  build fuzz || return 1
+  rm -rf build/fuzz/corpus && mkdir -p build/fuzz/corpus
+  build/fuzz/tests/fuzz/zelfix_profile_fuzz -max_total_time=60 -max_len=4096 -timeout=10 \
+    -dict=tests/fuzz/profile.dict -artifact_prefix=build/fuzz/ build/fuzz/corpus \
+    tests/fuzz/corpus >build/fuzz/fuzz.log 2>&1
+  result=$?
+  tail -n "$([ $result = 0 ] && echo 2 || echo 60)" build/fuzz/fuzz.log
+  return $result
+}
+
 step native suites native
 step sanitizers suites asan
+step fuzz fuzz
 # A fresh Wine prefix for every run: nothing a previous run left can change the result.
 rm -rf build/mingw64/wine
 step windows-x86_64-under-wine suites mingw64

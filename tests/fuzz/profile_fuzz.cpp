@@ -1,0 +1,460 @@
+// libFuzzer target over the profile engine: arbitrary file bytes, one write of an arbitrary
+// section, key and value, and reads before and after it.
+//
+// Input: "section RS key RS value RS file" with RS = 0x1E; an input with fewer than three
+// RS bytes is all file, written with section "web", key "webserver" and an address, so
+// that a plain settings file is a seed as it stands. The file part may hold RS itself.
+//
+// Checked on every input, against an oracle of our own rather than the engine's helpers:
+// - the write succeeds exactly when the file can hold the section, key and value, and
+//   the value then reads back as the read rules give it back;
+// - the line sequence changes in one of the shapes the write may take (one line changed,
+//   one key line inserted after the section's last non-blank line, a section appended at
+//   the end); every other line is kept byte for byte, and so is the byte-order mark;
+// - every other section and key reads as before;
+// - what a read returns is well-formed UTF-8 without a line break or NUL, and its cut
+//   to the read buffer is a prefix of at most 254 UTF-16 units, never needlessly short.
+#include <iconv.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/posix/profile_engine.h"
+#include "platform/posix/unicode.h"
+
+namespace {
+
+namespace profile = platform::posix::profile;
+using profile::Encoding;
+
+constexpr char kSeparator = '\x1E';
+constexpr std::size_t kBufferUnits = 254;
+
+[[noreturn]] void Fail(const char* what) {
+  std::fprintf(stderr, "property violated: %s\n", what);
+  std::abort();
+}
+
+void Check(bool holds, const char* what) {
+  if (!holds) {
+    Fail(what);
+  }
+}
+
+// --- Text the way the read rules and the header describe it ---------------------------
+
+bool IsBlank(unsigned unit) {
+  return unit == ' ' || unit == '\t' || unit == '\v' || unit == '\f' || unit == '\r' ||
+         unit == 0x1A;
+}
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsBlank(static_cast<unsigned char>(text.front()))) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && IsBlank(static_cast<unsigned char>(text.back()))) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+// What a read gives back of a value that was written as `value`.
+std::string ReadBack(std::string_view value) {
+  std::string_view text = Trim(value);
+  if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
+      text.back() == text.front()) {
+    text = text.substr(1, text.size() - 2);
+  }
+  return std::string(text);
+}
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF. Appends the
+// code points to `codes` when given.
+bool DecodeUtf8(std::string_view text, std::vector<char32_t>* codes = nullptr) {
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    std::size_t length = lead < 0x80   ? 1
+                         : lead < 0xC2 ? 0
+                         : lead < 0xE0 ? 2
+                         : lead < 0xF0 ? 3
+                         : lead < 0xF5 ? 4
+                                       : 0;
+    if (length == 0 || i + length > text.size()) {
+      return false;
+    }
+    char32_t code = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+      const unsigned char next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) {
+        return false;
+      }
+      code = code << 6 | (next & 0x3F);
+    }
+    const char32_t minimum[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < minimum[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+      return false;
+    }
+    if (codes != nullptr) {
+      codes->push_back(code);
+    }
+    i += length;
+  }
+  return true;
+}
+
+std::size_t Utf16Units(std::string_view text) {
+  std::vector<char32_t> codes;
+  DecodeUtf8(text, &codes);
+  std::size_t units = 0;
+  for (const char32_t code : codes) {
+    units += code > 0xFFFF ? 2 : 1;
+  }
+  return units;
+}
+
+bool HasBreakOrNul(std::string_view text) {
+  return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+bool HasReplacementCharacter(std::string_view text) {
+  return text.find("\xEF\xBF\xBD") != std::string_view::npos;
+}
+
+// One converter per direction for the whole run: the fuzzer runs on one thread.
+std::optional<std::string> Iconv(const char* to, const char* from, std::string_view in) {
+  static iconv_t toGbk = iconv_open("CP936", "UTF-8");
+  static iconv_t fromGbk = iconv_open("UTF-8", "CP936");
+  iconv_t handle = std::string_view(to) == "CP936" ? toGbk : fromGbk;
+  (void)from;
+  iconv(handle, nullptr, nullptr, nullptr, nullptr);
+  std::string out(in.size() * 4 + 8, '\0');
+  char* source = const_cast<char*>(in.data());
+  std::size_t sourceLeft = in.size();
+  char* target = out.data();
+  std::size_t targetLeft = out.size();
+  if (iconv(handle, &source, &sourceLeft, &target, &targetLeft) == static_cast<std::size_t>(-1)) {
+    return std::nullopt;
+  }
+  out.resize(out.size() - targetLeft);
+  return out;
+}
+
+// `text` (well-formed UTF-8) in the file's encoding, or nothing when that encoding cannot
+// hold it so that it reads back the same.
+std::optional<std::string> Encode(std::string_view text, Encoding encoding) {
+  switch (encoding) {
+    case Encoding::kAnsi: {
+      std::optional<std::string> bytes = Iconv("CP936", "UTF-8", text);
+      if (!bytes || Iconv("UTF-8", "CP936", *bytes) != std::string(text)) {
+        return std::nullopt;
+      }
+      return bytes;
+    }
+    case Encoding::kUtf16Le:
+    case Encoding::kUtf16Be: {
+      std::vector<char32_t> codes;
+      DecodeUtf8(text, &codes);
+      std::string bytes;
+      const auto put = [&](unsigned unit) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        bytes += encoding == Encoding::kUtf16Le ? low : high;
+        bytes += encoding == Encoding::kUtf16Le ? high : low;
+      };
+      for (const char32_t code : codes) {
+        if (code > 0xFFFF) {
+          put(0xD800 + ((code - 0x10000) >> 10));
+          put(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+          put(code);
+        }
+      }
+      return bytes;
+    }
+    default:
+      return std::string(text);
+  }
+}
+
+// --- Lines -------------------------------------------------------------------------------
+
+struct Lines {
+  std::string bom;
+  std::size_t width = 1;
+  bool bigEndian = false;
+  std::vector<std::string_view> lines;  // each with its line break
+
+  unsigned Unit(std::string_view bytes, std::size_t i) const {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+    if (width == 1) {
+      return byte(i);
+    }
+    return bigEndian ? (byte(2 * i) << 8 | byte(2 * i + 1)) : (byte(2 * i + 1) << 8 | byte(2 * i));
+  }
+  std::size_t Units(std::string_view bytes) const { return bytes.size() / width; }
+
+  // The line without its break, and the break.
+  std::string_view Content(std::string_view line) const {
+    std::size_t end = Units(line);
+    while (end > 0 && (Unit(line, end - 1) == '\r' || Unit(line, end - 1) == '\n')) {
+      --end;
+    }
+    return line.substr(0, end * width);
+  }
+  std::string_view Break(std::string_view line) const { return line.substr(Content(line).size()); }
+
+  bool IsBlankLine(std::string_view line) const {
+    const std::string_view content = Content(line);
+    for (std::size_t i = 0; i < Units(content); ++i) {
+      if (!IsBlank(Unit(content, i))) {
+        return false;
+      }
+    }
+    return true;
+  }
+  unsigned FirstNonBlank(std::string_view line) const {
+    const std::string_view content = Content(line);
+    for (std::size_t i = 0; i < Units(content); ++i) {
+      if (!IsBlank(Unit(content, i))) {
+        return Unit(content, i);
+      }
+    }
+    return 0;
+  }
+};
+
+Lines Split(std::string_view bytes, Encoding encoding) {
+  Lines result;
+  if (encoding == Encoding::kUtf8) {
+    result.bom = std::string(bytes.substr(0, 3));
+  } else if (encoding == Encoding::kUtf16Le || encoding == Encoding::kUtf16Be) {
+    result.bom = std::string(bytes.substr(0, 2));
+    result.width = 2;
+    result.bigEndian = encoding == Encoding::kUtf16Be;
+  }
+  const std::string_view body = bytes.substr(result.bom.size());
+  const std::size_t units = result.Units(body);
+  std::size_t begin = 0;
+  for (std::size_t i = 0; i < units; ++i) {
+    const unsigned unit = result.Unit(body, i);
+    if (unit != '\r' && unit != '\n') {
+      continue;
+    }
+    if (unit == '\r' && i + 1 < units && result.Unit(body, i + 1) == '\n') {
+      ++i;
+    }
+    result.lines.push_back(body.substr(begin * result.width, (i + 1 - begin) * result.width));
+    begin = i + 1;
+  }
+  if (begin < units) {
+    result.lines.push_back(body.substr(begin * result.width));
+  }
+  return result;
+}
+
+// --- The properties ------------------------------------------------------------------------
+
+void CheckRead(const std::optional<std::string>& value) {
+  if (!value) {
+    return;
+  }
+  Check(DecodeUtf8(*value), "a read gives malformed UTF-8");
+  Check(!HasBreakOrNul(*value), "a read gives a line break or NUL");
+  const std::string_view cut = platform::posix::Utf16Prefix(*value, kBufferUnits);
+  Check(std::string_view(*value).substr(0, cut.size()) == cut, "the cut is no prefix");
+  Check(DecodeUtf8(cut), "the cut splits a character");
+  const std::size_t units = Utf16Units(cut);
+  Check(units <= kBufferUnits, "the cut exceeds the buffer");
+  Check(units == Utf16Units(*value) || units + 1 >= kBufferUnits, "the cut is needlessly short");
+}
+
+// Section and key names found in the file, roughly: any pair is a valid probe, these just
+// make it likely that a probe names something that is there.
+std::vector<std::pair<std::string, std::string>> Probes(const Lines& lines) {
+  std::vector<std::pair<std::string, std::string>> probes;
+  std::string section;
+  for (const std::string_view line : lines.lines) {
+    if (lines.width != 1 || probes.size() >= 12) {
+      break;
+    }
+    const std::string_view content = lines.Content(line);
+    const std::size_t open = content.find('['), close = content.rfind(']');
+    if (open != std::string_view::npos && close != std::string_view::npos && open < close) {
+      section = std::string(content.substr(open + 1, close - open - 1));
+    } else if (const std::size_t equals = content.find('='); equals != std::string_view::npos) {
+      probes.emplace_back(section, std::string(content.substr(0, equals)));
+    }
+  }
+  return probes;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  return platform::posix::EqualIgnoringCase(Trim(a), Trim(b));
+}
+
+void CheckWrite(std::string_view before, const std::string& section, const std::string& key,
+                const std::string& value) {
+  const Encoding encoding = profile::DetectEncoding(before);
+  const std::optional<std::string> written = profile::WriteValue(before, section, key, value);
+  const std::optional<std::string> old = profile::ReadValue(before, section, key);
+  CheckRead(old);
+
+  const std::string_view name = Trim(section), keyName = Trim(key);
+  const bool fileTakesWrites =
+      encoding != Encoding::kUnrecognised &&
+      !((encoding == Encoding::kUtf16Le || encoding == Encoding::kUtf16Be) && before.size() % 2) &&
+      before != std::string_view("\0", 1);  // with anything after it, it would look like UTF-16
+  const bool namesFit = !name.empty() && name.find(']') == std::string_view::npos &&
+                        !keyName.empty() && keyName.find('=') == std::string_view::npos &&
+                        keyName.front() != '[' && keyName.front() != ';' &&
+                        !HasReplacementCharacter(section) && !HasReplacementCharacter(key);
+  const bool wellFormed = DecodeUtf8(section) && DecodeUtf8(key) && DecodeUtf8(value) &&
+                          !HasBreakOrNul(section) && !HasBreakOrNul(key) && !HasBreakOrNul(value);
+  if (!fileTakesWrites || !namesFit || !wellFormed) {
+    Check(!written, "a write the file cannot hold was made");
+    return;
+  }
+  const std::optional<std::string> encodedValue = Encode(value, encoding);
+  const bool keyHeld = Encode(keyName, encoding).has_value();
+  const bool sectionHeld = Encode(name, encoding).has_value();
+  if (!encodedValue) {
+    Check(!written, "a value the encoding cannot hold was written");
+    return;
+  }
+  if (keyHeld && sectionHeld) {
+    Check(written.has_value(), "a write the file can hold was refused");
+  }
+  if (!written) {
+    return;  // a name the encoding cannot hold, which this file needed written
+  }
+
+  const std::optional<std::string> now = profile::ReadValue(*written, section, key);
+  CheckRead(now);
+  Check(now == ReadBack(value), "the value does not read back");
+
+  // The line sequences: a common head and tail, and between them what the write made.
+  Check(profile::DetectEncoding(*written) == encoding, "the write changed the encoding");
+  const Lines a = Split(before, encoding), b = Split(*written, encoding);
+  Check(a.bom == b.bom, "the byte-order mark changed");
+  std::size_t head = 0;
+  while (head < a.lines.size() && head < b.lines.size() && a.lines[head] == b.lines[head]) {
+    ++head;
+  }
+  // The file's last line, when it had no break, may only have gained one.
+  bool breakAdded = false;
+  if (head + 1 == a.lines.size() && head < b.lines.size() && a.Break(a.lines[head]).empty() &&
+      b.Content(b.lines[head]) == a.lines[head] && !b.Break(b.lines[head]).empty()) {
+    breakAdded = true;
+    ++head;
+  }
+  std::size_t tail = 0;
+  while (tail + head < a.lines.size() && tail + head < b.lines.size() &&
+         a.lines[a.lines.size() - 1 - tail] == b.lines[b.lines.size() - 1 - tail]) {
+    ++tail;
+  }
+  const std::size_t removed = a.lines.size() - head - tail;
+  const std::size_t added = b.lines.size() - head - tail;
+  const std::vector<std::string_view> made(b.lines.begin() + static_cast<long>(head),
+                                           b.lines.begin() + static_cast<long>(head + added));
+  const std::string_view firstBreak = a.lines.empty() ? "" : a.Break(a.lines.front());
+  const auto isNewBreak = [&](std::string_view line) {
+    const std::string_view lineBreak = b.Break(line);
+    return lineBreak == firstBreak || lineBreak == *Encode("\r\n", encoding);
+  };
+  const std::string keyLine = *Encode(std::string(keyName) + "=", encoding) + *encodedValue;
+
+  if (removed == 0 && added == 0) {
+    Check(!breakAdded && old.has_value(), "nothing changed for a new key");
+  } else if (removed == 1 && added == 1 && !breakAdded) {
+    Check(old.has_value(), "a line changed for a new key");
+    Check(a.Break(a.lines[head]) == b.Break(made[0]), "a changed line lost its break");
+  } else if (removed == 0 && added == 1 && tail > 0 && !breakAdded) {
+    Check(!old && keyHeld, "a key line was inserted where it should not be");
+    Check(b.Content(made[0]) == keyLine && isNewBreak(made[0]), "the inserted line is wrong");
+    Check(head > 0 && !b.IsBlankLine(b.lines[head - 1]), "the key line follows a blank line");
+    for (std::size_t i = head + 1; i < b.lines.size(); ++i) {
+      if (b.FirstNonBlank(b.lines[i]) == '[') {
+        break;
+      }
+      Check(b.IsBlankLine(b.lines[i]), "the key line is not after the section's last line");
+    }
+  } else if (removed == 0 && tail == 0 && added >= 1 && added <= 3) {
+    // A key line at the end of the file's last section, or a new section there.
+    const std::string_view last = made.back();
+    Check(!old && keyHeld && b.Content(last) == keyLine && isNewBreak(last),
+          "the line added at the end is wrong");
+    if (added > 1) {
+      const std::string header = "[" + std::string(name) + "]";
+      Check(sectionHeld && b.Content(made[added - 2]) == *Encode(header, encoding) &&
+                isNewBreak(made[added - 2]),
+            "the section appended is wrong");
+      const bool blankBefore = added == 3;
+      Check(!blankBefore || (b.Content(made[0]).empty() && isNewBreak(made[0])),
+            "the line before a new section is not an empty line");
+      Check(blankBefore == (head > 0 && !b.IsBlankLine(b.lines[head - 1])),
+            "a new section is not set off by one blank line");
+    } else {
+      Check(head > 0 && !b.IsBlankLine(b.lines[head - 1]), "the key line follows a blank line");
+    }
+  } else {
+    Fail("the write changed more than it needed to");
+  }
+}
+
+// Every other section and key reads as it did; the written one reads the new value.
+void CheckOthers(std::string_view before, std::string_view after, const std::string& section,
+                 const std::string& key, const std::string& value,
+                 const std::vector<std::pair<std::string, std::string>>& probes) {
+  for (const auto& [probeSection, probeKey] : probes) {
+    const std::optional<std::string> was = profile::ReadValue(before, probeSection, probeKey);
+    const std::optional<std::string> is = profile::ReadValue(after, probeSection, probeKey);
+    CheckRead(is);
+    if (SameName(probeSection, section) && SameName(probeKey, key) && DecodeUtf8(probeSection) &&
+        DecodeUtf8(probeKey) && !HasReplacementCharacter(probeSection) &&
+        !HasReplacementCharacter(probeKey) && !HasBreakOrNul(probeSection) &&
+        !HasBreakOrNul(probeKey)) {
+      Check(is == ReadBack(value), "the written key reads differently under another case");
+    } else {
+      Check(was == is, "another key reads differently after the write");
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string_view input(reinterpret_cast<const char*>(data), size);
+  std::string section = "web", key = "webserver", value = "192.0.2.10";
+  std::string_view probeSection = "web", probeKey = "WebServer";
+  const std::size_t first = input.find(kSeparator);
+  const std::size_t second = input.find(kSeparator, first + (first != std::string_view::npos));
+  const std::size_t third = input.find(kSeparator, second + (second != std::string_view::npos));
+  if (third != std::string_view::npos) {
+    section = std::string(input.substr(0, first));
+    key = std::string(input.substr(first + 1, second - first - 1));
+    value = std::string(input.substr(second + 1, third - second - 1));
+    input.remove_prefix(third + 1);
+  }
+  const std::string_view file = input;
+
+  std::vector<std::pair<std::string, std::string>> probes =
+      Probes(Split(file, profile::DetectEncoding(file)));
+  probes.emplace_back(probeSection, probeKey);
+  probes.emplace_back(section, key);
+  probes.emplace_back(value, section);  // names the fuzzer chose freely
+
+  CheckWrite(file, section, key, value);
+  if (const std::optional<std::string> written = profile::WriteValue(file, section, key, value)) {
+    CheckOthers(file, *written, section, key, value, probes);
+  } else {
+    for (const auto& [probeSectionName, probeKeyName] : probes) {
+      CheckRead(profile::ReadValue(file, probeSectionName, probeKeyName));
+    }
+  }
+  return 0;
+}
