@@ -7,7 +7,6 @@ namespace {
 
 using platform::win32::FontHeight;
 using platform::win32::PixelRect;
-using platform::win32::ScaleRounded;
 using platform::win32::TwipsRectToPixels;
 using platform::win32::TwipsToPixels;
 
@@ -23,19 +22,14 @@ TEST(Dpi, FifteenTwipsAPixelAt96AndRoundedToTheNearestPixelElsewhere) {
   EXPECT_EQ(TwipsToPixels(6975, 192), 930);
 }
 
-TEST(Dpi, NegativeValuesRoundAwayFromZeroLikePositiveOnes) {
-  // Font heights are negative: -12 at 96 DPI is -18 at 144.
-  EXPECT_EQ(ScaleRounded(-12, 144, 96), -18);
-  EXPECT_EQ(ScaleRounded(-13, 120, 96), -16);  // -16.25
-  EXPECT_EQ(ScaleRounded(-3, 1, 2), -2);       // -1.5
-  EXPECT_EQ(ScaleRounded(3, 1, 2), 2);
-}
-
 TEST(Dpi, SongtiAtNineAndThreeQuarterPointsIsThirteenPixelsAt96) {
   EXPECT_EQ(FontHeight(975, 96), -13);
   EXPECT_EQ(FontHeight(975, 120), -16);  // 16.25
   EXPECT_EQ(FontHeight(975, 144), -20);  // 19.5
   EXPECT_EQ(FontHeight(975, 192), -26);
+  // Negative values round away from zero too, as the system font's height is rescaled.
+  EXPECT_EQ(platform::win32::ScaleRounded(-13, 120, 96), -16);  // -16.25
+  EXPECT_EQ(platform::win32::ScaleRounded(-3, 1, 2), -2);       // -1.5
 }
 
 TEST(Dpi, EdgesThatMeetInTwipsMeetInPixelsAtAnyDpi) {

@@ -16,7 +16,6 @@
 #include "platform/dialogs.h"
 #include "platform/error.h"
 #include "platform/win32/dpi.h"
-#include "platform/win32/pointer.h"
 #include "platform/win32/wide.h"
 #include "platform/window.h"
 #include "ui/frmfixPath.h"
@@ -265,10 +264,6 @@ TEST_F(WindowTest, ClientAreaAndControlsSitAtTheirTwipsAtTheWindowsDpi) {
   EXPECT_GE(drives.bottom, driveSpec.bottom);
 
   EXPECT_FALSE(IsWindowVisible(controls_.path));
-  const HBRUSH background = reinterpret_cast<HBRUSH>(SendMessageW(
-      controls_.window, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(GetDC(controls_.path)),
-      reinterpret_cast<LPARAM>(controls_.path)));
-  EXPECT_EQ(background, GetSysColorBrush(COLOR_BTNFACE));
 
   // Every shown label shows its whole text and covers no other control.
   int shownLabels = 0;
@@ -444,15 +439,6 @@ TEST_F(WindowTest, InputWhileAHandlerRunsIsIgnored) {
   Pump();
   EXPECT_EQ(events_.log, std::vector<std::string>{"ButtonClicked cmdOK"});
   EXPECT_TRUE(window_->IsLoaded());
-}
-
-TEST_F(WindowTest, HourglassOverTheWindowWhileTheApplicationIsBusy) {
-  platform::win32::SetApplicationPointer(platform::kPointerBusy);
-  SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-  SendMessageW(controls_.window, WM_SETCURSOR, reinterpret_cast<WPARAM>(controls_.folders),
-               MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
-  EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_WAIT));
-  platform::win32::SetApplicationPointer(platform::kPointerDefault);
 }
 
 TEST_F(WindowTest, ANewDpiScalesTheLayoutAndTheFonts) {
