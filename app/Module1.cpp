@@ -39,9 +39,8 @@ std::string LowerCase(std::string text) {
 // nothing comes before that name.
 std::string ParentFolder(const std::string& path) {
   const std::string withBackslash = common::AddBackslash(path);
-  const std::size_t end = withBackslash.size() - 1;
-  const std::size_t previous = end == 0 ? std::string::npos : withBackslash.rfind('\\', end - 1);
-  return previous == std::string::npos ? std::string() : withBackslash.substr(0, previous + 1);
+  const std::size_t nameLength = common::LastFolderName(path).size();
+  return withBackslash.substr(0, withBackslash.size() - 1 - nameLength);
 }
 
 }  // namespace
