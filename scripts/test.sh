@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds and runs every test of zelfix: the native suites, the same suites with
-# AddressSanitizer and UndefinedBehaviorSanitizer, the Windows (x86_64) suites under Wine
+# AddressSanitizer and UndefinedBehaviorSanitizer, a 60 s fuzz run of the profile engine,
+# the kill test of the settings file's replacement, the Windows (x86_64) suites under Wine
 # with code page 936, and the 32-bit Windows build (built only: there is no 32-bit Wine
 # here). Installs what is missing first. Exits non-zero when any step fails.
 set -u
@@ -41,6 +42,8 @@ fuzz() {
 step native suites native
 step sanitizers suites asan
 step fuzz fuzz
+# SIGKILL at random moments while a 24 MB settings file is rewritten (about 30 s).
+step kill-test build/native/tests/stress/zelfix_kill_test
 # A fresh Wine prefix for every run: nothing a previous run left can change the result.
 rm -rf build/mingw64/wine
 step windows-x86_64-under-wine suites mingw64

@@ -1,0 +1,279 @@
+// Failures while the program writes a settings file, through its own routine
+// (common::WriteProfileString on a Windows path): every step of the replacement failing,
+// a full disk, a folder it may not write to, symbolic links, and a file that vanishes or
+// changes between the read and the write. Each time the answer is false and the file is
+// exactly as it was, or the write is complete; no temporary file is ever left.
+//
+// Some cases need another process: a file size limit, a private mount of a tiny file
+// system (root only), or running as an unprivileged user (root may write anywhere).
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/CM_FileFolderSystem.h"
+#include "platform/posix/atomic_file.h"
+#include "platform/posix/winpath.h"
+#include "tests/support/ScratchDrives.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::posix::ReplaceStep;
+using platform::posix::SetReplaceFaultHook;
+using testsupport::ScratchDrives;
+
+constexpr int kSkipped = 77;
+
+const std::string kOriginal =
+    "; \xD6\xD0\xCE\xC4\r\n[web]\r\nwebserver = 10.0.0.1 \r\nport=80\r\n\r\n[log]\r\nx=1\r\n";
+const std::string kRewritten =
+    "; \xD6\xD0\xCE\xC4\r\n[web]\r\nwebserver = 10.9.9.9 \r\nport=80\r\n\r\n[log]\r\nx=1\r\n";
+
+std::string Folder() {
+  return ScratchDrives::Scratch() + "\\BIN";
+}
+std::string File() {
+  return Folder() + "\\ZEL1.SYS";
+}
+
+std::string HostOf(const std::string& windowsPath) {
+  const auto parsed = platform::posix::ParseWindowsPath(windowsPath);
+  return parsed ? platform::posix::Locate(*parsed).hostPath : std::string("/nonexistent");
+}
+
+bool Write(const std::string& value = "10.9.9.9") {
+  return common::WriteProfileString(File(), "web", "webserver", value);
+}
+
+// Runs `body` in a child process and returns its exit status: 0 when it passed,
+// kSkipped when it could not set up what it needed. Failures in the child are printed
+// there and reported here through the status.
+int InChild(const std::function<void()>& body) {
+  const pid_t child = fork();
+  if (child == 0) {
+    body();
+    _exit(::testing::Test::HasFailure() ? 1 : (::testing::Test::IsSkipped() ? kSkipped : 0));
+  }
+  int status = 0;
+  EXPECT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status)) << "the child died of signal " << WTERMSIG(status);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs `body` as an unprivileged user: in a child process that gives the scratch drives
+// to "nobody" and drops root, or here when not root in the first place. Returns the
+// child's status as InChild does.
+int AsUnprivilegedUser(const std::function<void()>& body) {
+  if (geteuid() != 0) {
+    body();
+    return 0;
+  }
+  return InChild([&] {
+    const uid_t nobody = 65534;
+    std::error_code ignored;
+    const fs::path prefix = std::getenv("WINEPREFIX");
+    for (auto it = fs::recursive_directory_iterator(prefix, ignored);
+         it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+      lchown(it->path().c_str(), nobody, nobody);
+    }
+    lchown(prefix.c_str(), nobody, nobody);
+    if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0) {
+      GTEST_SKIP() << "cannot drop root: " << std::strerror(errno);
+    }
+    body();
+  });
+}
+
+class ProfileFaults : public ::testing::Test {
+ protected:
+  void TearDown() override { SetReplaceFaultHook(nullptr); }
+
+  // The file is as it was, reads as it did, and nothing was left beside it.
+  void ExpectUntouched(const std::string& what) {
+    EXPECT_EQ(drives_.ReadFile(File()), kOriginal) << what;
+    EXPECT_EQ(common::ReadProfileString(File(), "web", "webserver", ""), "10.0.0.1") << what;
+    EXPECT_EQ(drives_.List(Folder()), std::vector<std::string>{"ZEL1.SYS"}) << what;
+  }
+
+  ScratchDrives drives_;
+};
+
+TEST_F(ProfileFaults, EachFailingStepLeavesTheFileAsItWas) {
+  for (const ReplaceStep failing : {ReplaceStep::kCreateTemporary, ReplaceStep::kWrite,
+                                    ReplaceStep::kFlush, ReplaceStep::kRename}) {
+    const std::string what = "step " + std::to_string(static_cast<int>(failing));
+    drives_.WriteFile(File(), kOriginal);
+    SetReplaceFaultHook([&](ReplaceStep step) { return step == failing; });
+    EXPECT_FALSE(Write()) << what;
+    ExpectUntouched(what);
+
+    // A settings file that does not exist yet is not created either.
+    EXPECT_FALSE(common::WriteProfileString(Folder() + "\\NEW.SYS", "web", "webserver", "1"));
+    EXPECT_EQ(drives_.List(Folder()), std::vector<std::string>{"ZEL1.SYS"}) << what;
+
+    SetReplaceFaultHook(nullptr);
+    EXPECT_TRUE(Write()) << what << ": the next write";
+    EXPECT_EQ(drives_.ReadFile(File()), kRewritten) << what;
+  }
+}
+
+// Another program removes, rewrites or creates the file after the routine has read it,
+// early (before the temporary file) or late (the temporary file written): the routine
+// must not bring back or overwrite what that program left. Only the moment between the
+// last check and the rename remains, as with any replacement by renaming.
+TEST_F(ProfileFaults, FileChangedBetweenReadAndWriteIsLeftToTheOtherProgram) {
+  for (const ReplaceStep when : {ReplaceStep::kCreateTemporary, ReplaceStep::kFlush}) {
+    const std::string what = "before step " + std::to_string(static_cast<int>(when));
+    drives_.WriteFile(File(), kOriginal);
+    SetReplaceFaultHook([&](ReplaceStep step) {
+      if (step == when) {
+        std::filesystem::remove(HostOf(File()));
+      }
+      return false;
+    });
+    EXPECT_FALSE(Write()) << what << ": vanished";
+    EXPECT_TRUE(drives_.List(Folder()).empty()) << what;
+
+    drives_.WriteFile(File(), kOriginal);
+    SetReplaceFaultHook([&](ReplaceStep step) {
+      if (step == when) {
+        drives_.WriteFile(File(), "[web]\r\nwebserver=other\r\n");
+      }
+      return false;
+    });
+    EXPECT_FALSE(Write()) << what << ": rewritten";
+    EXPECT_EQ(drives_.ReadFile(File()), "[web]\r\nwebserver=other\r\n") << what;
+    EXPECT_EQ(drives_.List(Folder()), std::vector<std::string>{"ZEL1.SYS"}) << what;
+
+    std::filesystem::remove(HostOf(File()));
+    SetReplaceFaultHook([&](ReplaceStep step) {
+      if (step == when) {
+        drives_.WriteFile(File(), "[web]\r\nwebserver=other\r\n");
+      }
+      return false;
+    });
+    EXPECT_FALSE(Write()) << what << ": appeared";
+    EXPECT_EQ(drives_.ReadFile(File()), "[web]\r\nwebserver=other\r\n") << what;
+    EXPECT_EQ(drives_.List(Folder()), std::vector<std::string>{"ZEL1.SYS"}) << what;
+  }
+}
+
+TEST_F(ProfileFaults, SymbolicLinkTargetIsWrittenAndTheLinkStays) {
+  drives_.WriteFile(ScratchDrives::Scratch() + "\\real\\ZEL1.SYS", kOriginal);
+  drives_.MakeFolder(Folder());
+  const std::string link = HostOf(File());
+  const std::string target = HostOf(ScratchDrives::Scratch() + "\\real\\ZEL1.SYS");
+  for (const std::string& pointsTo : {target, std::string("../real/ZEL1.SYS")}) {
+    drives_.WriteFile(ScratchDrives::Scratch() + "\\real\\ZEL1.SYS", kOriginal);
+    fs::remove(link);
+    fs::create_symlink(pointsTo, link);
+    EXPECT_TRUE(Write()) << pointsTo;
+    EXPECT_TRUE(fs::is_symlink(link)) << pointsTo;
+    EXPECT_EQ(fs::read_symlink(link), pointsTo);
+    EXPECT_EQ(drives_.ReadFile(ScratchDrives::Scratch() + "\\real\\ZEL1.SYS"), kRewritten);
+    EXPECT_EQ(drives_.List(Folder()), std::vector<std::string>{"ZEL1.SYS"});
+    EXPECT_EQ(drives_.List(ScratchDrives::Scratch() + "\\real"),
+              std::vector<std::string>{"ZEL1.SYS"});
+  }
+
+  // A link to nothing, or to itself: nothing sensible to write, and nothing created.
+  fs::remove(link);
+  fs::create_symlink("../real/MISSING.SYS", link);
+  EXPECT_FALSE(Write());
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_FALSE(fs::exists(HostOf(ScratchDrives::Scratch() + "\\real\\MISSING.SYS")));
+  fs::remove(link);
+  fs::create_symlink("ZEL1.SYS", link);
+  EXPECT_FALSE(Write());
+  EXPECT_EQ(drives_.List(Folder()), std::vector<std::string>{"ZEL1.SYS"});
+}
+
+// Root writes anywhere, so these run as an unprivileged user.
+TEST_F(ProfileFaults, WithoutWritePermission) {
+  drives_.WriteFile(File(), kOriginal);
+  const int status = AsUnprivilegedUser([&] {
+    const std::string folder = HostOf(Folder());
+    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+    EXPECT_FALSE(Write()) << "folder without write permission";
+    ExpectUntouched("folder without write permission");
+    EXPECT_FALSE(common::WriteProfileString(Folder() + "\\NEW.SYS", "web", "webserver", "1"));
+    EXPECT_EQ(drives_.List(Folder()), std::vector<std::string>{"ZEL1.SYS"});
+
+    // The folder's permission alone would allow the rename; the file's own is asked too.
+    ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+    ASSERT_EQ(chmod(HostOf(File()).c_str(), 0444), 0);
+    EXPECT_FALSE(Write()) << "read-only file";
+    ExpectUntouched("read-only file");
+
+    ASSERT_EQ(chmod(HostOf(File()).c_str(), 0644), 0);
+    EXPECT_TRUE(Write());
+    EXPECT_EQ(drives_.ReadFile(File()), kRewritten);
+  });
+  if (status == kSkipped) {
+    GTEST_SKIP() << "cannot run as an unprivileged user here";
+  }
+  EXPECT_EQ(status, 0);
+}
+
+// A file size limit makes the write of the temporary file fail halfway through, as a
+// full disk does, with a real system call rather than the fault hook.
+TEST_F(ProfileFaults, WriteStoppedHalfwayBySizeLimit) {
+  std::string large = kOriginal;
+  large.append(200000, ';').append("\r\n");
+  drives_.WriteFile(File(), large);
+  const int status = InChild([&] {
+    signal(SIGXFSZ, SIG_IGN);
+    const struct rlimit limit = {100000, 100000};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    EXPECT_FALSE(Write());
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(drives_.ReadFile(File()), large);
+  EXPECT_EQ(drives_.List(Folder()), std::vector<std::string>{"ZEL1.SYS"});
+}
+
+// A real full file system: a tiny tmpfs over the folder, in a private mount namespace.
+// Needs root (or a user namespace that allows mounting); skipped where neither works.
+TEST_F(ProfileFaults, FullDisk) {
+  drives_.MakeFolder(Folder());
+  const int status = InChild([&] {
+    const std::string folder = HostOf(Folder());
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+        mount("zelfix", folder.c_str(), "tmpfs", 0, "size=96k")) {
+      GTEST_SKIP() << "cannot mount a private tmpfs: " << std::strerror(errno);
+    }
+    std::string large = kOriginal;
+    large.append(40000, ';').append("\r\n");
+    drives_.WriteFile(File(), large);
+    drives_.WriteFile(Folder() + "\\FILLER", std::string(40000, 'x'));
+    EXPECT_FALSE(Write());
+    EXPECT_EQ(drives_.ReadFile(File()), large);
+    EXPECT_EQ(drives_.List(Folder()), (std::vector<std::string>{"FILLER", "ZEL1.SYS"}));
+
+    // With room again the same write goes through.
+    fs::remove(HostOf(Folder() + "\\FILLER"));
+    EXPECT_TRUE(Write());
+    EXPECT_EQ(common::ReadProfileString(File(), "web", "webserver", ""), "10.9.9.9");
+    EXPECT_EQ(drives_.List(Folder()), std::vector<std::string>{"ZEL1.SYS"});
+  });
+  if (status == kSkipped) {
+    GTEST_SKIP() << "no private tmpfs here";
+  }
+  EXPECT_EQ(status, 0);
+}
+
+}  // namespace
