@@ -185,21 +185,28 @@ bool ReadWholeFile(const std::string& hostPath, std::string& bytes, FileIdentity
   if (::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)) {
     return false;
   }
-  bytes.reserve(static_cast<std::size_t>(before.st_size));
-  char buffer[65536];
+  // Straight into the string, sized as the file: one copy, whatever the file's size. A
+  // file that grows meanwhile is read on to its end and then refused below.
+  std::size_t done = 0;
+  bytes.resize(static_cast<std::size_t>(before.st_size) + 1);
   for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (done == bytes.size()) {
+      bytes.resize(bytes.size() * 2);
+    }
+    const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
     if (got < 0) {
       if (errno == EINTR) {
         continue;
       }
+      bytes.clear();
       return false;
     }
     if (got == 0) {
       break;
     }
-    bytes.append(buffer, static_cast<std::size_t>(got));
+    done += static_cast<std::size_t>(got);
   }
+  bytes.resize(done);
   // A file that changed while it was read gives no consistent picture to write back.
   struct stat after {};
   if (::fstat(fd, &after) != 0 || !descriptor.Close()) {

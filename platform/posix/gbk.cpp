@@ -10,8 +10,10 @@ namespace platform::posix {
 
 namespace {
 
-// One conversion descriptor per direction and call; iconv_t carries shift state, and
-// the program is single-threaded but the tests and fuzzers should not depend on that.
+// One conversion descriptor per direction and thread, opened on first use and kept:
+// opening one costs more than converting a value. iconv_t carries shift state, so each
+// conversion starts by resetting it; a thread of its own keeps tests and fuzzers that
+// convert from several threads apart.
 class Converter {
  public:
   Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
@@ -28,6 +30,7 @@ class Converter {
   // Converts as much of `in` as possible, appending to `out`. Returns false and leaves
   // `in` at the offending byte when a sequence cannot be converted.
   bool Convert(std::string_view& in, std::string& out) {
+    iconv(handle_, nullptr, nullptr, nullptr, nullptr);
     char buffer[1024];
     while (!in.empty()) {
       char* source = const_cast<char*>(in.data());
@@ -51,12 +54,22 @@ class Converter {
 
 constexpr const char* kGbk = "CP936";
 
+Converter& FromGbk() {
+  static thread_local Converter converter("UTF-8", kGbk);
+  return converter;
+}
+
+Converter& ToGbk() {
+  static thread_local Converter converter(kGbk, "UTF-8");
+  return converter;
+}
+
 }  // namespace
 
 std::string GbkToUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() * 3 / 2);
-  Converter converter("UTF-8", kGbk);
+  Converter& converter = FromGbk();
   while (!bytes.empty()) {
     if (converter.ok() && converter.Convert(bytes, out)) {
       break;
@@ -69,7 +82,7 @@ std::string GbkToUtf8(std::string_view bytes) {
 
 std::optional<std::string> Utf8ToGbk(std::string_view text) {
   std::string out;
-  Converter converter(kGbk, "UTF-8");
+  Converter& converter = ToGbk();
   if (!converter.ok() || !converter.Convert(text, out)) {
     return std::nullopt;
   }
@@ -78,7 +91,7 @@ std::optional<std::string> Utf8ToGbk(std::string_view text) {
 
 std::size_t GbkByteCount(std::string_view text) {
   std::size_t count = 0;
-  Converter converter(kGbk, "UTF-8");
+  Converter& converter = ToGbk();
   std::string out;
   while (!text.empty()) {
     out.clear();

@@ -79,6 +79,7 @@ class Units {
   }
 
   std::size_t size() const { return size_; }
+  std::size_t width() const { return width_; }
   Encoding encoding() const { return encoding_; }
   // A UTF-16 file with an odd number of bytes ends in half a unit.
   bool HasLooseByte() const { return start_ + size_ * width_ != bytes_.size(); }
@@ -351,6 +352,125 @@ struct Location {
   Line lastLine;  // the file's last line, when the section was not found
 };
 
+// Whether the "[" at `bracket` may open the section `name`: most section lines can be
+// told apart by the first character of their name, which settles it without looking for
+// the "]". Only an ASCII character is compared: a name in ASCII may still match other
+// characters without regard to case (the Kelvin sign is a "k").
+bool MayOpen(const Units& units, std::size_t bracket, const Wanted& name) {
+  std::size_t first = bracket + 1;
+  while (first < units.size() && units[first] != '\r' && IsBlank(units[first])) {
+    ++first;
+  }
+  if (first == units.size()) {
+    return false;
+  }
+  const std::uint32_t unit = units[first];
+  if (unit == '\n' || unit == '\r' || unit == 0) {
+    return false;  // the line, or what is read of it, ends before any "]"
+  }
+  return !name.ascii || unit >= 0x80 ||
+         AsciiLower(static_cast<char>(unit)) == AsciiLower(name.text.front());
+}
+
+// The start of the first line at or after `from` (itself the start of a line) whose first
+// non-blank unit is a "[" that may open the section `name`, or units.size(). Outside the
+// section looked for nothing else matters, so in a file of bytes the scan jumps from one
+// "[" to the next instead of going over every line.
+std::size_t NextSectionLine(const Units& units, std::size_t from, const Wanted& name) {
+  if (units.width() != 1) {
+    for (std::size_t position = from; position < units.size();) {
+      const Line line = LineAt(units, position);
+      std::size_t first = line.begin;
+      while (first < line.end && IsBlank(units[first])) {
+        ++first;
+      }
+      if (first < line.end && units[first] == '[' && MayOpen(units, first, name)) {
+        return position;
+      }
+      position = line.next;
+    }
+    return units.size();
+  }
+  // Everything before `floor` has been looked at: `floor` is `from`, or follows a "["
+  // that does not begin its line or cannot open the section. Each unit is walked over
+  // at most once more.
+  for (std::size_t floor = from;;) {
+    const std::size_t bracket = units.Find(floor, units.size(), '[');
+    if (bracket == units.size()) {
+      return bracket;
+    }
+    std::size_t begin = bracket;
+    while (begin > floor && units[begin - 1] != '\r' && IsBlank(units[begin - 1])) {
+      --begin;
+    }
+    const bool startsLine =
+        begin == floor ? floor == from : (units[begin - 1] == '\n' || units[begin - 1] == '\r');
+    if (startsLine && MayOpen(units, bracket, name)) {
+      return begin;
+    }
+    floor = bracket + 1;
+  }
+}
+
+// Whether `line` opens the section `name`. A line and a name both in ASCII are compared
+// where they lie; anything else is decoded, as Parse does.
+bool OpensSection(const Units& units, const Line& line, const Wanted& name) {
+  const std::size_t stop = units.Find(line.begin, line.end, 0);
+  std::size_t first = line.begin;
+  while (first < stop && IsBlank(units[first])) {
+    ++first;
+  }
+  if (first == stop || units[first] != '[') {
+    return false;
+  }
+  if (!name.ascii || !units.AllAscii(first + 1, stop)) {
+    const Parsed parsed = Parse(units, line, false);
+    return parsed.kind == Kind::kSection && EqualIgnoringCase(parsed.section, name.text);
+  }
+  std::size_t close = stop;
+  while (close > first + 1 && units[close - 1] != ']') {
+    --close;
+  }
+  if (close == first + 1) {
+    return false;  // no "]"
+  }
+  std::size_t begin = first + 1;
+  std::size_t end = close - 1;
+  while (begin < end && IsBlank(units[begin])) {
+    ++begin;
+  }
+  while (end > begin && IsBlank(units[end - 1])) {
+    --end;
+  }
+  if (end - begin != name.text.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < name.text.size(); ++i) {
+    if (AsciiLower(static_cast<char>(units[begin + i])) != AsciiLower(name.text[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The file's last line; the file holds at least one unit.
+Line LastLine(const Units& units) {
+  Line line;
+  line.next = units.size();
+  line.end = line.next;
+  if (units[line.end - 1] == '\n' || units[line.end - 1] == '\r') {
+    --line.end;
+    if (units[line.end] == '\n' && line.end > 0 && units[line.end - 1] == '\r') {
+      --line.end;
+    }
+  }
+  line.begin = line.end;
+  while (line.begin > 0 && units[line.begin - 1] != '\n' && units[line.begin - 1] != '\r') {
+    --line.begin;
+  }
+  return line;
+}
+
 Location Find(const Units& units, const Wanted& section, const Wanted& key) {
   Location location;
   // The lines before the first section count as a nameless section whose entries are
@@ -358,21 +478,27 @@ Location Find(const Units& units, const Wanted& section, const Wanted& key) {
   if (section.text.empty()) {
     return location;
   }
-  bool inSection = false;
-  for (std::size_t position = 0; position < units.size();) {
+  std::size_t position = 0;
+  while (!location.sectionFound) {
+    position = NextSectionLine(units, position, section);
+    if (position == units.size()) {
+      location.anyLine = units.size() > 0;
+      if (location.anyLine) {
+        location.lastLine = LastLine(units);
+      }
+      return location;
+    }
     const Line line = LineAt(units, position);
     position = line.next;
-    location.anyLine = true;
-    location.lastLine = line;
-    const Parsed parsed = Parse(units, line, inSection);
-    if (!inSection) {
-      if (parsed.kind == Kind::kSection && EqualIgnoringCase(parsed.section, section.text)) {
-        inSection = true;
-        location.sectionFound = true;
-        location.lastFilled = line;
-      }
-      continue;
+    if (OpensSection(units, line, section)) {
+      location.sectionFound = true;
+      location.lastFilled = line;
     }
+  }
+  while (position < units.size()) {
+    const Line line = LineAt(units, position);
+    position = line.next;
+    const Parsed parsed = Parse(units, line, true);
     if (parsed.kind == Kind::kSection) {
       break;  // a later section of the same name is never consulted
     }

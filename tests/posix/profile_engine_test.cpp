@@ -90,6 +90,16 @@ TEST(ProfileEngine, ReadRules) {
       {"UTF-16LE", Utf16(u"[web]\r\nk=中文😀\r\n", true), "web", "k", "中文😀"},
       {"UTF-16BE", Utf16(u"[web]\rk= 'v' \r", false), "web", "k", "v"},
       {"UTF-16 without mark", Utf16(u"[web]\r\nk=v\r\n", true).substr(2), "web", "k", kNothing},
+      // The scan for a section looks only at lines that begin with "[" and at the first
+      // character of their name.
+      {"[ inside a line", "[a]\nx [web]\nk=1\n", "web", "k", kNothing},
+      {"[ later on a section line", "[s] [web]\nk=1\n", "web", "k", kNothing},
+      {"blanks before [", "x\n \t\x1A[web]\nk=1\n", "web", "k", "1"},
+      {"blanks before [ after a lone CR", "x\r \t[web]\rk=1\r", "web", "k", "1"},
+      {"NUL right after [", "[\0web]\nk=1\n"s, "web", "k", kNothing},
+      {"Kelvin sign is a k", "\xEF\xBB\xBF[\xE2\x84\xAA]\nk=1\n", "k", "k", "1"},
+      {"UTF-16 section after others", Utf16(u"[a]\r\n [b] \r\n\t[web]\r\nk=1", true), "web", "k",
+       "1"},
   };
   for (const ReadCase& c : cases) {
     EXPECT_EQ(ReadValue(c.file, c.section, c.key), c.expected) << c.name;
