@@ -12,9 +12,8 @@
 // - read-back: the read right after that write, as the program confirms it.
 // - floor (native only): what any correct rewrite must do at least, without parsing -
 //   reading the file's bytes into a new buffer (floor-read), reading them and writing
-//   them to a new file
-//   that is flushed and renamed over the old one (floor-write), and reading the bytes
-//   right after such a rewrite (floor-read-back).
+//   them to a new file that is flushed and renamed over the old one (floor-write), and
+//   reading the bytes right after such a rewrite (floor-read-back).
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
