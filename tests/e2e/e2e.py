@@ -1,0 +1,697 @@
+#!/usr/bin/env python3
+"""End-to-end suite: the real program, driven as an operator drives it.
+
+Each scenario runs twice:
+- the Windows x86_64 executable under Wine inside Xvfb (with a small window manager, so
+  that screenshots show frames and captions), code page 936, in a throwaway prefix whose
+  C: to G: are fresh folders. Boxes are answered and the window is driven with xdotool
+  (keyboard only). Each box's text comes from Wine's msgbox channel, which cuts long texts
+  short, and in full from boxreader.exe; its flags, caption and answer from Wine's relay
+  trace of MessageBoxW; its caption as the operator sees it from the X window's name.
+- the native Linux build, with the same answers on standard input and the boxes taken
+  from its ZELFIX_BOX_TRANSCRIPT, in a Wine-style prefix folder with the same drives.
+Both must show exactly the expected boxes in order, end with the expected exit code and
+leave exactly the expected file bytes on the drives; so they agree with each other too.
+
+    tests/e2e/e2e.py [--build build] [scenario ...]
+
+Screenshots go to <build>/e2e/shots, logs and the drives of every run to <build>/e2e.
+Wine never runs as root here (root ignores the read-only attribute): as root, the Wine
+side runs as the unprivileged user "zelfix-wine", as cmake/wine-run.sh does.
+"""
+import argparse
+import fcntl
+import json
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import time
+from dataclasses import dataclass, field
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+TIMEOUT = 20  # seconds for a box, the window or the program's end to appear
+WINE_USER = "zelfix-wine"
+
+TITLE = "修复ZEL服务器迁移IP地址冲突"
+TARGET = "192.0.2.10"  # the build's default address; checked against both build caches
+
+# Message box flags as MessageBoxW gets them.
+INFORMATION = 0x1040  # MB_OK | MB_ICONASTERISK | MB_SYSTEMMODAL
+WARNING = 0x1030  # MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL
+ERROR = 0x1010  # MB_OK | MB_ICONHAND | MB_SYSTEMMODAL
+QUESTION = 0x10124  # MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_SETFOREGROUND
+
+# The texts exactly as the boxes show them; trailing spaces spelt out as counts.
+COMPLETION = ("系统自动修复已完成     \r\n\r\n"
+              "如ZEL检测系统正在运行，请退出后重新运行检测系统     \r\n\r\n"
+              "如运行后冲突问题仍然存在，请重新启动本修复程序" + " " * 10)
+CHOSEN_COMPLETION = ("指定目录已完成修复     \r\n\r\n"
+                     "如ZEL检测系统正在运行，请退出后重新运行检测系统     \r\n\r\n"
+                     "如运行后冲突问题仍然存在，请重新启动本修复程序" + " " * 10)
+NOTHING_FOUND = "系统没有定位到ZEL检测系统的安装目录，请指定" + " " * 10
+ASK_OTHER = "如冲突问题还存在, 是否ZEL检测系统安装在其他目录，请指定其他安装目录进行修复?" + " " * 5
+ALREADY_CORRECT = "检测到如下安装地址已完成修复\r\nC:\\Program Files\\TAMO\\ZEL1\r\n\r\n" + ASK_OTHER
+SOME_FAILED = ("检测到如下安装地址已完成修复\r\n"
+               "C:\\Program Files\\TAMO\\ZEL1\r\nG:\\Program Files (x86)\\TAMO\\ZEL1\r\n\r\n"
+               "以下安装地址修复失败，请检查配置文件是否为只读\r\n"
+               "D:\\Program Files\\TAMO\\ZEL1\r\n\r\n" + ASK_OTHER)
+NOT_BY_NAME = "指定目录非ZEL检测程序安装目录 \r\n\r\nD:\\Data" + " " * 10  # message A
+CHOSEN_FAILED = ("指定目录修复失败\r\n\r\nD:\\TAMO\r\n\r\n"
+                 "请检查配置文件是否为只读，或以管理员身份重新运行本修复程序" + " " * 10)
+
+
+def settings(address):
+    """A settings file in the form that Wine's profile write leaves as it is (CR LF line
+    ends, no blank lines, no spaces around "="), so that the bytes of both runs compare.
+    Everything but the value must survive: a comment, other sections, other keys, the old
+    address elsewhere, GBK text."""
+    return ("; ZEL1 系统配置\r\n[system]\r\nstation=检测站一号\r\n[web]\r\nport=8080\r\n"
+            f"webserver={address}\r\ntimeout=30\r\n[db]\r\nhost=10.1.1.1\r\n").encode("gbk")
+
+
+OLD = settings("10.1.1.1")
+NEW = settings(TARGET)
+
+
+@dataclass
+class Box:
+    flags: int
+    text: str
+    answer: str  # "ok", "yes" or "no"
+
+
+@dataclass
+class Window:
+    """The folder window is (still) open; its state as boxreader reports it."""
+    expect: dict = field(default_factory=dict)
+
+
+@dataclass
+class Key:
+    """A key for the Wine window; `native` is the terminal command that does the same (a
+    key that only moves the focus has none); `expect` is the window's state afterwards."""
+    key: str
+    native: str = None
+    expect: dict = field(default_factory=dict)
+
+
+# answer: (xdotool key, native input line, button code)
+ANSWERS = {"ok": ("Return", "", 1), "yes": ("y", "y", 6), "no": ("n", "n", 7)}
+BUTTONS = {0: ["确定"], 4: ["是(Y)", "否(N)"]}
+
+
+@dataclass
+class Scenario:
+    name: str
+    files: dict  # "D:/path" -> bytes, before the run
+    steps: list
+    changed: dict = field(default_factory=dict)  # "D:/path" -> bytes after the run
+    readonly: tuple = ()
+    folders: tuple = ()  # empty folders
+    exit_code: int = 0
+
+
+C_INSTALL = "C:/Program Files/TAMO/ZEL1/BIN/ZEL1.SYS"
+D_INSTALL = "D:/Program Files/TAMO/ZEL1/BIN/ZEL1.SYS"
+G86_INSTALL = "G:/Program Files (x86)/TAMO/ZEL1/BIN/ZEL1.SYS"
+D_APPS = "D:/Apps/TAMO/ZEL1/BIN/ZEL1.SYS"  # not a candidate folder
+D_TAMO = "D:/TAMO/ZEL1/BIN/ZEL1.SYS"
+
+# The folder window from the drive list: choose D:, then into the folder list.
+TO_D = [Key("d", "d d", {"drive": "d:", "focus": "ComboBox"}),
+        Key("Tab", None, {"focus": "ListBox", "highlighted": "D:\\"})]
+
+SCENARIOS = [
+    Scenario("typical-road", {C_INSTALL: OLD}, [Box(INFORMATION, COMPLETION, "ok")],
+             changed={C_INSTALL: NEW}),
+    Scenario("tenth-candidate", {G86_INSTALL: OLD, D_APPS: OLD},
+             [Box(INFORMATION, COMPLETION, "ok")], changed={G86_INSTALL: NEW}),
+    Scenario("nothing-found-cancel", {D_APPS: OLD}, [
+        Box(WARNING, NOTHING_FOUND, "ok"),
+        Window({"focus": "ComboBox", "drive": "c:", "highlighted": "C:\\"}),
+        Key("Escape", "cancel"),
+    ]),
+    Scenario("nothing-found-pick-zel1", {D_APPS: OLD}, [
+        Box(WARNING, NOTHING_FOUND, "ok"),
+        Window({"focus": "ComboBox"}),
+        *TO_D,
+        Key("Down", None, {"rows": ["D:\\", "Apps"], "highlighted": "Apps"}),
+        Key("Return", "o 0", {"rows": ["D:\\", "Apps", "TAMO"]}),
+        Key("Down", None, {"highlighted": "TAMO"}),
+        Key("Return", "o 0", {"rows": ["D:\\", "Apps", "TAMO", "ZEL1"]}),
+        Key("Down", "c 0", {"highlighted": "ZEL1"}),
+        Key("Tab", None, {"focus": "Button"}),
+        Key("Return", "ok"),
+        Box(INFORMATION, CHOSEN_COMPLETION, "ok"),
+    ], changed={D_APPS: NEW}),
+    Scenario("already-correct-no", {C_INSTALL: NEW, D_APPS: OLD},
+             [Box(QUESTION, ALREADY_CORRECT, "no")]),
+    Scenario("already-correct-yes-pick-bin", {C_INSTALL: NEW, D_APPS: OLD}, [
+        Box(QUESTION, ALREADY_CORRECT, "yes"),
+        Window({"focus": "ComboBox", "drive": "c:"}),
+        *TO_D,
+        Key("Down", None, {"rows": ["D:\\", "Apps", "Data"], "highlighted": "Apps"}),
+        Key("Return", "o 0", {"rows": ["D:\\", "Apps", "TAMO"], "highlighted": "Apps"}),
+        Key("Down", None, {"highlighted": "TAMO"}),
+        Key("Return", "o 0", {"rows": ["D:\\", "Apps", "TAMO", "ZEL1"]}),
+        Key("Down", None, {"highlighted": "ZEL1"}),
+        Key("Return", "o 0", {"rows": ["D:\\", "Apps", "TAMO", "ZEL1", "BIN"]}),
+        Key("Down", "c 0", {"highlighted": "BIN"}),
+        Key("Tab", None, {"focus": "Button"}),
+        Key("Return", "ok"),
+        Box(INFORMATION, CHOSEN_COMPLETION, "ok"),
+    ], changed={D_APPS: NEW}, folders=("D:/Data",)),
+    Scenario("read-only-listed-as-failed", {C_INSTALL: OLD, D_INSTALL: OLD, G86_INSTALL: NEW},
+             [Box(QUESTION, SOME_FAILED, "no")], changed={C_INSTALL: NEW},
+             readonly=(D_INSTALL,)),
+    Scenario("chosen-folder-not-installation", {D_TAMO: OLD}, [
+        Box(WARNING, NOTHING_FOUND, "ok"),
+        Window({"focus": "ComboBox"}),
+        *TO_D,
+        Key("Down", "c 0", {"rows": ["D:\\", "Data", "TAMO"], "highlighted": "Data"}),
+        Key("Tab", None, {"focus": "Button"}),
+        Key("Return", "ok"),
+        Box(ERROR, NOT_BY_NAME, "ok"),
+        Window({"rows": ["D:\\", "Data", "TAMO"], "highlighted": "Data"}),
+        # The same window, another choice: an installation whose file is read-only.
+        Key("shift+Tab", None, {"focus": "ListBox"}),
+        Key("Down", "c 1", {"highlighted": "TAMO"}),
+        Key("Tab", None, {"focus": "Button"}),
+        Key("Return", "ok"),
+        Box(ERROR, CHOSEN_FAILED, "ok"),
+        Window({"highlighted": "TAMO"}),
+        Key("Escape", "cancel"),
+    ], readonly=(D_TAMO,), folders=("D:/Data",)),
+]
+
+
+class Failure(Exception):
+    pass
+
+
+def host(drives, path):
+    return drives / path[0].lower() / path[3:]
+
+
+def populate(folder, scenario):
+    """The scenario's drives C: to G: as fresh folders under `folder`."""
+    shutil.rmtree(folder, ignore_errors=True)
+    for letter in "cdefg":
+        (folder / letter).mkdir(parents=True)
+    for path in scenario.folders:
+        host(folder, path).mkdir(parents=True)
+    for path, data in scenario.files.items():
+        host(folder, path).parent.mkdir(parents=True, exist_ok=True)
+        host(folder, path).write_bytes(data)
+    for path in scenario.readonly:
+        host(folder, path).chmod(0o444)
+
+
+def snapshot(folder):
+    """Every file on the drives (links into the prefix are not followed)."""
+    files = {}
+    for letter in "cdefg":
+        for dirpath, dirnames, filenames in os.walk(folder / letter):
+            dirnames[:] = [d for d in dirnames if not os.path.islink(os.path.join(dirpath, d))]
+            for name in filenames:
+                full = Path(dirpath) / name
+                if not full.is_symlink():
+                    rel = full.relative_to(folder / letter).as_posix()
+                    files[f"{letter.upper()}:/{rel}"] = full.read_bytes()
+    return files
+
+
+def first_difference(a, b):
+    return next((i for i, (x, y) in enumerate(zip(a, b)) if x != y), min(len(a), len(b)))
+
+
+def check_files(scenario, folder, side):
+    expected = {**scenario.files, **scenario.changed}
+    seen = snapshot(folder)
+    problems = []
+    for path in sorted(set(expected) | set(seen)):
+        a, b = expected.get(path), seen.get(path)
+        if a != b:
+            problems.append(f"{side}: {path}\n    expected {a!r}\n        seen {b!r}")
+            if a is not None and b is not None:
+                problems.append(f"    first difference at byte {first_difference(a, b)}")
+    if problems:
+        raise Failure("file bytes differ:\n" + "\n".join(problems))
+    return seen
+
+
+def text_diff(expected, seen):
+    at = first_difference(expected, seen)
+    show = lambda s: repr(s[at:at + 1]) + (f" (U+{ord(s[at]):04X})" if at < len(s) else "")
+    return (f"    expected {expected!r}\n        seen {seen!r}\n"
+            f"    first difference at character {at}: expected {show(expected)}, seen {show(seen)}")
+
+
+def compare_boxes(expected, seen, side):
+    for n in range(max(len(expected), len(seen))):
+        if n >= len(seen):
+            raise Failure(f"{side}: box {n + 1} never shown; expected {expected[n]!r}")
+        if n >= len(expected):
+            raise Failure(f"{side}: unexpected box {n + 1}: {seen[n]!r}")
+        for key in ("caption", "prompt", "flags", "answer"):
+            if expected[n][key] != seen[n][key]:
+                detail = (text_diff(expected[n][key], seen[n][key]) if key in ("caption", "prompt")
+                          else f"    expected {expected[n][key]!r}, seen {seen[n][key]!r}")
+                raise Failure(f"{side}: box {n + 1}: {key} differs\n{detail}")
+
+
+def expected_boxes(scenario):
+    return [{"caption": TITLE, "prompt": s.text, "flags": s.flags, "answer": ANSWERS[s.answer][2]}
+            for s in scenario.steps if isinstance(s, Box)]
+
+
+def run(argv, **kwargs):
+    return subprocess.run(argv, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                          **kwargs)
+
+
+# ---------------------------------------------------------------------------------------
+# Wine's debug output
+
+
+def wine_string(line, start):
+    """Decodes a string as Wine's debugstr_w prints it, from just after its L". Answers
+    the text, whether Wine cut it short, and where the line goes on."""
+    out, i = [], start
+    escapes = {"n": "\n", "r": "\r", "t": "\t", '"': '"', "\\": "\\"}
+    while line[i] != '"':
+        if line[i] == "\\":
+            if line[i + 1] in escapes:
+                out.append(escapes[line[i + 1]])
+                i += 2
+            else:
+                out.append(chr(int(line[i + 1:i + 5], 16)))
+                i += 5
+        else:
+            out.append(line[i])
+            i += 1
+    i += 1
+    cut = line.startswith("...", i)
+    return "".join(out), cut, i + (3 if cut else 0)
+
+
+def wine_boxes(log):
+    """The boxes in a Wine log: text from the msgbox channel, caption, flags and answer
+    from the relay trace of MessageBoxW."""
+    boxes = []
+    for line in log.splitlines():
+        if ":Call user32.MessageBoxW(" in line:
+            _, _, i = wine_string(line, line.index(' L"') + 3)
+            caption, _, i = wine_string(line, line.index(' L"', i) + 3)
+            flags = int(re.match(r",([0-9a-fA-F]+)\)", line[i:]).group(1), 16)
+            boxes.append({"relay_caption": caption, "flags": flags})
+        elif "trace:msgbox:MSGBOX_OnInit" in line and boxes:
+            text, cut, _ = wine_string(line, line.index(' L"') + 3)
+            boxes[-1].update(channel=text, cut=cut)
+        elif ":Ret  user32.MessageBoxW()" in line and boxes:
+            boxes[-1]["answer"] = int(re.search(r"retval=([0-9a-fA-F]+)", line).group(1), 16)
+    return boxes
+
+
+# ---------------------------------------------------------------------------------------
+# The Wine side
+
+
+class Wine:
+    def __init__(self, work, exe, reader, shots):
+        self.work, self.exe, self.reader_exe, self.shots = work, exe, reader, shots
+        self.processes = []
+        self.user = WINE_USER if os.geteuid() == 0 else None
+        if self.user:
+            if run(["id", "-u", self.user]).returncode != 0:
+                subprocess.run(["useradd", "--system", "--create-home", "--shell", "/bin/sh",
+                                self.user], check=True)
+            self.uid = int(run(["id", "-u", self.user]).stdout)
+            self.gid = int(run(["id", "-g", self.user]).stdout)
+        shutil.rmtree(work, ignore_errors=True)
+        work.mkdir(parents=True)
+        self.own(work)
+        self.prefix = work / "prefix"
+        self.display = self.start_display()
+
+    def own(self, path):
+        if self.user:
+            subprocess.run(["chown", "-R", f"{self.uid}:{self.gid}", str(path)], check=True)
+
+    def start_display(self):
+        number = 150  # clear of the displays that tests/win32/with-display.sh takes
+        while Path(f"/tmp/.X11-unix/X{number}").exists() or Path(f"/tmp/.X{number}-lock").exists():
+            number += 1
+        display = f":{number}"
+        # -ac: the unprivileged user must reach the display too.
+        self.spawn(["Xvfb", display, "-screen", "0", "1024x768x24", "-ac", "-nolisten", "tcp"])
+        deadline = time.time() + TIMEOUT
+        while not Path(f"/tmp/.X11-unix/X{number}").exists():
+            if time.time() > deadline:
+                raise Failure("Xvfb did not start")
+            time.sleep(0.1)
+        # A window manager: frames and captions in the screenshots, and windows that close
+        # at once (without one, Wine waits about 2 s for each to be hidden).
+        self.spawn(["openbox", "--sm-disable"], env={**os.environ, "DISPLAY": display})
+        time.sleep(0.5)
+        return display
+
+    def spawn(self, argv, **kwargs):
+        process = subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                   **kwargs)
+        self.processes.append(process)
+        return process
+
+    def command(self, argv, debug="-all", program="wine"):
+        env = [f"WINEPREFIX={self.prefix}", "LC_ALL=zh_CN.UTF-8", f"DISPLAY={self.display}",
+               "WINEDLLOVERRIDES=mscoree,mshtml=", f"WINEDEBUG={debug}"]
+        user = ["runuser", "-u", self.user, "--"] if self.user else []
+        return user + ["env", *env, program, *argv]
+
+    def x(self, *argv):
+        return run(["xdotool", *argv], env={**os.environ, "DISPLAY": self.display})
+
+    def init_prefix(self):
+        subprocess.run(self.command(["wineboot", "--init"]), stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=120)
+        subprocess.run(self.command(["-w"], program="wineserver"), timeout=60)
+        if not (self.prefix / "system.reg").exists():
+            raise Failure(f"wineboot did not create the prefix {self.prefix}")
+        # Wine's mount manager lists the drives it found when it started; every scenario
+        # re-points these links, so all of them exist from the next start on.
+        self.mount(self.work / "blank")
+        # The relay trace of MessageBoxW alone gives each box's flags, caption and answer.
+        subprocess.run(self.command(["reg", "add", r"HKCU\Software\Wine\Debug", "/v",
+                                     "RelayInclude", "/d", "user32.MessageBoxW", "/f"]),
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60, check=True)
+
+    def read(self, *argv):
+        """Runs boxreader; its JSON, or None when what it waited for never came."""
+        try:
+            result = run(self.command([str(self.reader_exe), *argv]), timeout=TIMEOUT + 10)
+        except subprocess.TimeoutExpired:
+            return None
+        line = result.stdout.strip().splitlines()
+        return json.loads(line[-1]) if result.returncode == 0 and line else None
+
+    def mount(self, drives):
+        """Points C: to G: at the scenario's folders; C: keeps Windows' own folders."""
+        for letter in "cdefg":
+            (drives / letter).mkdir(parents=True, exist_ok=True)
+        for name in ("windows", "users", "ProgramData"):
+            (drives / "c" / name).symlink_to(self.prefix / "drive_c" / name)
+        for letter in "cdefg":
+            link = self.prefix / "dosdevices" / f"{letter}:"
+            if link.is_symlink():
+                link.unlink()
+            link.symlink_to(drives / letter)
+        self.own(drives)
+
+    def shot(self, state, label):
+        self.shot_count += 1
+        path = self.shots / f"{self.scenario}-{self.shot_count}-{label}.png"
+        run(["import", "-frame", "-window", str(state["xid"]), str(path)],
+            env={**os.environ, "DISPLAY": self.display})
+
+    def focus(self, xid):
+        """Keys go to the focused X window: make sure it is this one."""
+        deadline = time.time() + 5
+        while self.x("getwindowfocus").stdout.strip() != str(xid):
+            if time.time() > deadline:
+                raise Failure(f"window {xid} never got the keyboard focus")
+            self.x("windowactivate", "--sync", str(xid))
+            time.sleep(0.1)
+
+    def box(self, step, n):
+        state = self.read("box", str(TIMEOUT * 1000))
+        if state is None:
+            raise Failure(f"wine: box {n} did not appear within {TIMEOUT} s "
+                          f"({self.program_state()}); expected {step}")
+        state["name"] = self.x("getwindowname", str(state["xid"])).stdout.rstrip("\n")
+        # "&Y" is drawn as an underlined Y.
+        state["buttons"] = [b.replace("&", "") for b in state["buttons"]]
+        state["default"] = state["default"].replace("&", "")
+        self.shot(state, f"box{n}")
+        buttons = BUTTONS[step.flags & 0xF]
+        looks = {"buttons": buttons, "default": buttons[(step.flags >> 8 & 0xF) % len(buttons)],
+                 "topmost": bool(step.flags & 0x1000)}
+        for key, value in looks.items():
+            if state[key] != value:
+                raise Failure(f"wine: box {n}: {key} is {state[key]!r}, expected {value!r}")
+        if not state["foreground"]:
+            raise Failure(f"wine: box {n} never became the foreground window")
+        self.focus(state["xid"])
+        self.x("key", ANSWERS[step.answer][0])
+        if self.read("gone", str(state["hwnd"]), str(TIMEOUT * 1000)) is None:
+            raise Failure(f"wine: box {n} stayed open after the key {ANSWERS[step.answer][0]}")
+        return state
+
+    def window(self, expect, what):
+        """Waits until the window is foreground (else keys are lost) and shows what `expect`
+        says; fails with its last state otherwise."""
+        expect = {"foreground": True, **expect}
+        deadline = time.time() + TIMEOUT
+        while True:
+            state = self.read("window", str(TIMEOUT * 1000))
+            if state is None:
+                raise Failure(f"wine: the folder window did not appear within {TIMEOUT} s "
+                              f"({self.program_state()})")
+            rows, at = state["rows"], state["highlighted"]
+            state["highlighted"] = rows[at] if 0 <= at < len(rows) else None
+            if all(state[k] == v for k, v in expect.items()):
+                return state
+            if time.time() > deadline:
+                shown = {k: state[k] for k in ("foreground", "focus", "drive", "rows",
+                                               "highlighted")}
+                raise Failure(f"wine: after {what} the window shows {shown}, expected {expect}")
+            time.sleep(0.2)
+
+    def program_state(self):
+        code = self.process.poll()
+        return "the program is still running" if code is None else f"the program ended: {code}"
+
+    def play(self, scenario, drives, log):
+        self.scenario, self.shot_count = scenario.name, 0
+        self.process = process = subprocess.Popen(
+            self.command([str(self.exe)], debug="+msgbox,+relay"), cwd=drives / "c", stdout=log,
+            stderr=subprocess.STDOUT, start_new_session=True)
+        shown, window = [], None
+        try:
+            for step in scenario.steps:
+                if isinstance(step, Box):
+                    shown.append(self.box(step, len(shown) + 1))
+                elif isinstance(step, Window):
+                    window = self.window(step.expect, "opening")
+                    name = self.x("getwindowname", str(window["xid"])).stdout.rstrip("\n")
+                    if name != TITLE or window["caption"] != TITLE:
+                        raise Failure(f"wine: window caption {name!r}, expected {TITLE!r}")
+                    self.shot(window, "window")
+                else:
+                    self.focus(window["xid"])
+                    self.x("key", step.key)
+                    if step.expect:
+                        window = self.window(step.expect, f"key {step.key}")
+                        if "rows" in step.expect or "highlighted" in step.expect:
+                            self.shot(window, "window")
+            code = process.wait(TIMEOUT)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"wine: the program did not end within {TIMEOUT} s after the last step")
+        finally:
+            if process.poll() is None:
+                os.killpg(process.pid, signal.SIGKILL)
+                process.wait()
+                self.kill_server()
+        return code, shown
+
+    def kill_server(self):
+        subprocess.run(self.command(["-k"], program="wineserver"), stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=30)
+
+    def close(self):
+        try:
+            self.kill_server()
+        finally:
+            # Terminated, not killed: Xvfb removes its socket and lock file then.
+            for process in reversed(self.processes):
+                process.terminate()
+                try:
+                    process.wait(10)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait()
+
+
+def wine_run(wine, scenario, folder, logs):
+    drives = folder / "wine"
+    populate(drives, scenario)
+    wine.mount(drives)
+    log_path = logs / f"{scenario.name}-wine.log"
+    with open(log_path, "wb") as log:
+        code, shown = wine.play(scenario, drives, log)
+    traced = wine_boxes(log_path.read_text(errors="replace"))
+    if len(traced) != len(shown):
+        raise Failure(f"wine: {len(traced)} boxes in the debug log, {len(shown)} seen on screen")
+    boxes = []
+    for n, (trace, state) in enumerate(zip(traced, shown), 1):
+        # The msgbox channel has the text as far as it goes; boxreader has all of it.
+        channel, full = trace["channel"], state["text"]
+        if (full[:len(channel)] if trace["cut"] else full) != channel:
+            raise Failure(f"wine: box {n}: msgbox channel and box text differ\n"
+                          + text_diff(channel, full[:len(channel)] if trace["cut"] else full))
+        for name, caption in (("relay trace", trace["relay_caption"]),
+                              ("window", state["caption"])):
+            if caption != state["name"]:
+                raise Failure(f"wine: box {n}: caption in the {name} {caption!r}, "
+                              f"X window name {state['name']!r}")
+        boxes.append({"caption": state["name"], "prompt": full, "flags": trace["flags"],
+                      "answer": trace.get("answer")})
+    return code, boxes
+
+
+# ---------------------------------------------------------------------------------------
+# The native side
+
+
+def native_run(exe, scenario, folder, logs):
+    drives = folder / "native"
+    populate(drives, scenario)
+    devices = drives / "prefix" / "dosdevices"
+    devices.mkdir(parents=True)
+    for letter in "cdefg":
+        (devices / f"{letter}:").symlink_to(Path("../..") / letter)
+    transcript = drives / "transcript.jsonl"
+    lines = []
+    for step in scenario.steps:
+        if isinstance(step, Box):
+            lines.append(ANSWERS[step.answer][1])
+        elif isinstance(step, Key) and step.native is not None:
+            lines.append(step.native)
+    env = {**os.environ, "WINEPREFIX": str(drives / "prefix"), "LC_ALL": "zh_CN.UTF-8",
+           "ZELFIX_BOX_TRANSCRIPT": str(transcript)}
+    try:
+        result = subprocess.run([str(exe)], input="".join(l + "\n" for l in lines).encode(),
+                                cwd=drives / "c", env=env, stdout=subprocess.PIPE,
+                                stderr=subprocess.STDOUT, timeout=TIMEOUT)
+    except subprocess.TimeoutExpired:
+        raise Failure(f"native: the program did not end within {TIMEOUT} s")
+    (logs / f"{scenario.name}-native.log").write_bytes(result.stdout)
+    # The terminal's complaints about an answer or a command it did not understand.
+    for complaint in ("未能识别的回答", "未知命令", "没有第", "没有驱动器", "无法打开该目录"):
+        if complaint.encode() in result.stdout:
+            raise Failure(f"native: the program said {complaint!r}; see its log")
+    # End of input would press Cancel: the program must end before asking for more.
+    asked = sum(result.stdout.count(p.encode()) for p in ("命令（? 帮助）> ", "按 Enter ", "回答 "))
+    if asked != len(lines):
+        raise Failure(f"native: the program asked {asked} times for input; the scenario "
+                      f"answers {len(lines)} times")
+    if any(isinstance(s, Window) for s in scenario.steps) and \
+            f"┌─ [窗口] {TITLE}\n".encode() not in result.stdout:
+        raise Failure(f"native: the window with the caption {TITLE!r} was never drawn")
+    records = transcript.read_text().splitlines() if transcript.exists() else []
+    boxes = [json.loads(record) for record in records]
+    return result.returncode, boxes
+
+
+# ---------------------------------------------------------------------------------------
+
+
+def check_build(build, preset):
+    cache = (build / preset / "CMakeCache.txt").read_text()
+    found = re.search(r"^ZELFIX_TARGET_SERVER_ADDRESS:STRING=(.*)$", cache, re.M)
+    if found and found.group(1) != TARGET:
+        sys.exit(f"e2e: {preset} is built for {found.group(1)}; the suite expects {TARGET}")
+
+
+def check_side(side, play, scenario, drives):
+    """Plays the scenario on one side and checks all it showed and left behind."""
+    code, boxes = play()
+    compare_boxes(expected_boxes(scenario), boxes, side)
+    if code != scenario.exit_code:
+        raise Failure(f"{side}: exit code {code}, expected {scenario.exit_code}")
+    return boxes, check_files(scenario, drives, side)
+
+
+def play_scenario(wine, native, scenario, folder, logs):
+    """Both sides, even when the first fails: a fault seen on one side only is telling."""
+    results, problems = {}, []
+    for side, play in (("wine", lambda: wine_run(wine, scenario, folder, logs)),
+                       ("native", lambda: native_run(native, scenario, folder, logs))):
+        try:
+            results[side] = check_side(side, play, scenario, folder / side)
+        except Failure as failure:
+            problems.append(str(failure))
+    if problems:
+        raise Failure("\n".join(problems))
+    # Implied by the checks against the expectations; said plainly all the same.
+    compare_boxes(results["wine"][0], results["native"][0], "native against wine")
+    if results["wine"][1] != results["native"][1]:
+        raise Failure("native against wine: the files differ")
+
+
+def interrupted(signum, frame):
+    raise KeyboardInterrupt(f"signal {signum}")
+
+
+def main():
+    # Also on a signal: the cleanup ends Xvfb and Wine.
+    signal.signal(signal.SIGTERM, interrupted)
+    signal.signal(signal.SIGINT, interrupted)
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", default=str(ROOT / "build"))
+    parser.add_argument("only", nargs="*", help="scenario names (default: all)")
+    args = parser.parse_args()
+    build = Path(args.build).resolve()
+    exe = build / "mingw64/app/zelfix.exe"
+    reader = build / "mingw64/tests/e2e/zelfix_e2e_boxreader.exe"
+    native = build / "native/app/zelfix"
+    for path in (exe, reader, native):
+        if not path.exists():
+            sys.exit(f"e2e: {path} is missing: build the native and mingw64 presets first")
+    for preset in ("native", "mingw64"):
+        check_build(build, preset)
+    scenarios = [s for s in SCENARIOS if not args.only or s.name in args.only]
+
+    work = build / "e2e"
+    shots, logs = work / "shots", work / "logs"
+    # One run at a time in a build tree: a second one waits (several people share it).
+    lock = open(build / "e2e.lock", "w")
+    try:
+        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    except BlockingIOError:
+        print("e2e: waiting for another run in this build tree to end", flush=True)
+        fcntl.flock(lock, fcntl.LOCK_EX)
+    shutil.rmtree(work, ignore_errors=True)
+    start = time.time()
+    passed, failed = 0, 0
+    wine = Wine(work / "wine", exe, reader, shots)
+    try:
+        wine.init_prefix()
+        for folder in (shots, logs):
+            folder.mkdir(parents=True)
+        print(f"e2e: Wine prefix and display ready ({time.time() - start:.0f} s)", flush=True)
+        for scenario in scenarios:
+            began = time.time()
+            try:
+                play_scenario(wine, native, scenario, work / "runs" / scenario.name, logs)
+                passed += 1
+                print(f"PASS {scenario.name} ({time.time() - began:.1f} s)", flush=True)
+            except Failure as failure:
+                failed += 1
+                print(f"FAIL {scenario.name} ({time.time() - began:.1f} s)\n{failure}", flush=True)
+    except Failure as failure:
+        failed += 1
+        print(f"e2e: {failure}")
+    finally:
+        wine.close()
+    print(f"e2e: screenshots in {shots}, logs in {logs}")
+    print(f"e2e: whole suite took {time.time() - start:.0f} s")
+    print(f"e2e: {passed} passed, {failed} failed")
+    return 1 if failed or not passed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
