@@ -126,12 +126,11 @@ bool HasReplacementCharacter(std::string_view text) {
   return text.find("\xEF\xBF\xBD") != std::string_view::npos;
 }
 
-// One converter per direction for the whole run: the fuzzer runs on one thread.
-std::optional<std::string> Iconv(const char* to, const char* from, std::string_view in) {
-  static iconv_t toGbk = iconv_open("CP936", "UTF-8");
-  static iconv_t fromGbk = iconv_open("UTF-8", "CP936");
-  iconv_t handle = std::string_view(to) == "CP936" ? toGbk : fromGbk;
-  (void)from;
+// GBK to or from UTF-8 through iconv, or nothing when iconv refuses. One converter per
+// direction for the whole run: the fuzzer runs on one thread.
+std::optional<std::string> Iconv(bool toGbk, std::string_view in) {
+  static iconv_t handles[] = {iconv_open("UTF-8", "CP936"), iconv_open("CP936", "UTF-8")};
+  iconv_t handle = handles[toGbk];
   iconv(handle, nullptr, nullptr, nullptr, nullptr);
   std::string out(in.size() * 4 + 8, '\0');
   char* source = const_cast<char*>(in.data());
@@ -150,8 +149,8 @@ std::optional<std::string> Iconv(const char* to, const char* from, std::string_v
 std::optional<std::string> Encode(std::string_view text, Encoding encoding) {
   switch (encoding) {
     case Encoding::kAnsi: {
-      std::optional<std::string> bytes = Iconv("CP936", "UTF-8", text);
-      if (!bytes || Iconv("UTF-8", "CP936", *bytes) != std::string(text)) {
+      std::optional<std::string> bytes = Iconv(true, text);
+      if (!bytes || Iconv(false, *bytes) != std::string(text)) {
         return std::nullopt;
       }
       return bytes;
