@@ -354,8 +354,7 @@ class Wine:
             if time.time() > deadline:
                 raise Failure("Xvfb did not start")
             time.sleep(0.1)
-        # A window manager: frames and captions in the screenshots, and windows that close
-        # at once (without one, Wine waits about 2 s for each to be hidden).
+        # A window manager, so that the screenshots show each frame with its caption.
         self.spawn(["openbox", "--sm-disable"], env={**os.environ, "DISPLAY": display})
         time.sleep(0.5)
         return display
