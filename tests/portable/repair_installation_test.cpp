@@ -54,8 +54,8 @@ TEST(RepairAllInstallations, RewritesAnotherAddress) {
 TEST(RepairAllInstallations, AlreadyCorrectIsNotWritten) {
   ScratchDrives drives;
   // Spacing that any rewrite would normalise: the file must come back byte for byte.
-  const std::string original = "[web]\r\nwebserver = " + std::string(TargetServerAddress) +
-                               "\r\n\r\n[other]\r\nx=1\r\n";
+  const std::string original =
+      "[web]\r\nwebserver = " + std::string(TargetServerAddress) + "\r\n\r\n[other]\r\nx=1\r\n";
   drives.WriteFile(SettingsFileOf(kTenth), original);
   Tally tally;
   EXPECT_TRUE(app::RepairAllInstallations(tally));

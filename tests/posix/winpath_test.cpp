@@ -110,11 +110,16 @@ TEST(WindowsPaths, PatternsMatchLikeWindows) {
     const char* name;
     bool matches;
   } cases[] = {
-      {"*", "anything", true},        {"*.*", "noextension", true},
-      {"*.sys", "ZEL1.SYS", true},    {"zel?.sys", "ZEL1.SYS", true},
-      {"zel?.sys", "ZEL12.SYS", false}, {"*.sys", "ZEL1.SYS.bak", false},
-      {"z*1*", "ZEL1.SYS", true},     {"目录*", "目录一", true},
-      {"abc", "ABC", true},           {"abc", "abcd", false},
+      {"*", "anything", true},
+      {"*.*", "noextension", true},
+      {"*.sys", "ZEL1.SYS", true},
+      {"zel?.sys", "ZEL1.SYS", true},
+      {"zel?.sys", "ZEL12.SYS", false},
+      {"*.sys", "ZEL1.SYS.bak", false},
+      {"z*1*", "ZEL1.SYS", true},
+      {"目录*", "目录一", true},
+      {"abc", "ABC", true},
+      {"abc", "abcd", false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(MatchesPattern(c.pattern, c.name), c.matches) << c.pattern << " " << c.name;
@@ -136,8 +141,8 @@ TEST(FileSearch, ListsDotEntriesFirstThenByName) {
     names.push_back(entry.name);
     attributes.push_back(entry.attributes);
   }
-  EXPECT_EQ(names, (std::vector<std::string>{".", "..", ".hidden", "A.txt", "b.txt", "ro.txt",
-                                             "Sub"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{".", "..", ".hidden", "A.txt", "b.txt", "ro.txt", "Sub"}));
   EXPECT_EQ(attributes, (std::vector<std::uint32_t>{0x10, 0x10, 0x22, 0x20, 0x20, 0x21, 0x10}));
 
   const auto single = platform::FindFirstEntry("c:\\ZELFIX-TEST\\a.TXT");
