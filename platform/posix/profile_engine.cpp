@@ -320,6 +320,20 @@ struct Wanted {
   bool ascii;
 };
 
+// Whether the ASCII units [begin, end) spell `name` (ASCII) without regard to case.
+bool AsciiEqualIgnoringCase(const Units& units, std::size_t begin, std::size_t end,
+                            std::string_view name) {
+  if (end - begin != name.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (AsciiLower(static_cast<char>(units[begin + i])) != AsciiLower(name[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
 bool KeyMatches(const Units& units, std::size_t begin, std::size_t end, const Wanted& key) {
   const bool ascii = units.AllAscii(begin, end);
   // Only U+0130 and U+212A lower-case to ASCII letters, and GBK has neither: a GBK key
@@ -328,15 +342,7 @@ bool KeyMatches(const Units& units, std::size_t begin, std::size_t end, const Wa
     return false;
   }
   if (key.ascii && ascii) {
-    if (end - begin != key.text.size()) {
-      return false;
-    }
-    for (std::size_t i = 0; i < key.text.size(); ++i) {
-      if (AsciiLower(static_cast<char>(units[begin + i])) != AsciiLower(key.text[i])) {
-        return false;
-      }
-    }
-    return true;
+    return AsciiEqualIgnoringCase(units, begin, end, key.text);
   }
   return EqualIgnoringCase(units.Decode(begin, end), key.text);
 }
@@ -442,15 +448,7 @@ bool OpensSection(const Units& units, const Line& line, const Wanted& name) {
   while (end > begin && IsBlank(units[end - 1])) {
     --end;
   }
-  if (end - begin != name.text.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < name.text.size(); ++i) {
-    if (AsciiLower(static_cast<char>(units[begin + i])) != AsciiLower(name.text[i])) {
-      return false;
-    }
-  }
-  return true;
+  return AsciiEqualIgnoringCase(units, begin, end, name.text);
 }
 
 // The file's last line; the file holds at least one unit.
