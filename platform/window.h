@@ -91,9 +91,9 @@ class Window {
   virtual std::string Text(const std::string& control) const = 0;
 };
 
-// Creates the window from `spec` (not "CreateWindow": windows.h makes that a macro) and reports
+// Creates the window from `layout` (not "CreateWindow": windows.h makes that a macro) and reports
 // Loaded to `events`, which must outlive it.
-std::unique_ptr<Window> OpenWindow(const WindowSpec& spec, WindowEvents& events);
+std::unique_ptr<Window> OpenWindow(const WindowSpec& layout, WindowEvents& events);
 
 // Runs the event loop until no window is loaded. Returns at once when none is.
 void RunEventLoop();

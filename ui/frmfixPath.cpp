@@ -50,12 +50,12 @@ frmfixPath::frmfixPath(RepairRoutine repairChosenFolder, WindowOpener openWindow
 
 platform::WindowSpec frmfixPath::Layout() {
   using platform::ControlKind;
-  platform::WindowSpec spec;
-  spec.caption = "指定ZEL检测系统的安装目录";
-  spec.clientWidth = 5310;
-  spec.clientHeight = 6975;
+  platform::WindowSpec layout;
+  layout.caption = "指定ZEL检测系统的安装目录";
+  layout.clientWidth = 5310;
+  layout.clientHeight = 6975;
 
-  auto& c = spec.controls;
+  auto& c = layout.controls;
   c.push_back(
       Control("Label1(0)", ControlKind::kLabel, "指定本地安装磁盘:", 150, 120, 1485, 195, 6));
   c.push_back(Control("drvSource", ControlKind::kDriveList, "", 150, 360, 4995, 315, 0));
@@ -79,7 +79,7 @@ platform::WindowSpec frmfixPath::Layout() {
   c.back().role = platform::ButtonRole::kOk;
   c.push_back(Control(kCancelButton, ControlKind::kButton, "取消", 4110, 6450, 885, 360, 3));
   c.back().role = platform::ButtonRole::kCancel;
-  return spec;
+  return layout;
 }
 
 platform::Window& frmfixPath::Form() {

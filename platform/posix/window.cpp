@@ -92,9 +92,10 @@ std::string Padded(int number, std::size_t width) {
 
 class TerminalWindow : public Window {
  public:
-  TerminalWindow(const WindowSpec& spec, WindowEvents& events) : spec_(spec), events_(events) {
-    caption_ = spec.caption;
-    for (const ControlSpec& control : spec.controls) {
+  TerminalWindow(const WindowSpec& layout, WindowEvents& events)
+      : layout_(layout), events_(events) {
+    caption_ = layout.caption;
+    for (const ControlSpec& control : layout.controls) {
       texts_[control.name] = control.text;
     }
     LoadedWindows().push_back(this);
@@ -250,7 +251,7 @@ class TerminalWindow : public Window {
   }
 
   bool Press(ButtonRole role) {
-    for (const ControlSpec& control : spec_.controls) {
+    for (const ControlSpec& control : layout_.controls) {
       if (control.kind == ControlKind::kButton && control.role == role) {
         Dispatch([&] { events_.ButtonClicked(control.name); });
         return true;
@@ -262,7 +263,7 @@ class TerminalWindow : public Window {
   void Draw() {
     std::string out = "\n┌─ [窗口] " + caption_ + "\n";
     std::string buttons;
-    for (const ControlSpec& control : spec_.controls) {
+    for (const ControlSpec& control : layout_.controls) {
       if (!control.visible) {
         continue;
       }
@@ -328,7 +329,7 @@ class TerminalWindow : public Window {
     return out + "│   （> 高亮的目录  * 打开的目录）\n";
   }
 
-  WindowSpec spec_;
+  WindowSpec layout_;
   WindowEvents& events_;
   std::string caption_;
   std::map<std::string, std::string> texts_;
@@ -340,8 +341,8 @@ class TerminalWindow : public Window {
 
 }  // namespace
 
-std::unique_ptr<Window> OpenWindow(const WindowSpec& spec, WindowEvents& events) {
-  auto window = std::make_unique<TerminalWindow>(spec, events);
+std::unique_ptr<Window> OpenWindow(const WindowSpec& layout, WindowEvents& events) {
+  auto window = std::make_unique<TerminalWindow>(layout, events);
   events.Loaded(*window);
   return window;
 }

@@ -214,8 +214,8 @@ void DrawFolderGlyph(HDC dc, int x, int y, int size, bool open) {
 
 class Win32Window final : public Window {
  public:
-  Win32Window(const WindowSpec& spec, WindowEvents& events)
-      : spec_(spec), events_(events), caption_(spec.caption) {}
+  Win32Window(const WindowSpec& layout, WindowEvents& events)
+      : layout_(layout), events_(events), caption_(layout.caption) {}
 
   ~Win32Window() override {
     if (hwnd_ != nullptr) {
@@ -337,18 +337,18 @@ class Win32Window final : public Window {
   HWND Control(ControlKind kind) const;
   HWND ControlNamed(const std::string& name) const;
   HFONT FontOf(std::size_t index) const {
-    return spec_.controls[index].songtiFont ? songti_ : dialog_;
+    return layout_.controls[index].songtiFont ? songti_ : dialog_;
   }
   static std::string WindowText(HWND window);
 
-  const WindowSpec spec_;
+  const WindowSpec layout_;
   WindowEvents& events_;
   std::string caption_;
   DriveList drives_;
   FolderList folders_;
 
   HWND hwnd_ = nullptr;
-  std::vector<HWND> controls_;  // parallel to spec_.controls
+  std::vector<HWND> controls_;  // parallel to layout_.controls
   HWND focus_ = nullptr;        // the control that gets the focus back on activation
   int dpi_ = win32::kDefaultDpi;
   HFONT songti_ = nullptr;
@@ -406,12 +406,12 @@ void Win32Window::Create() {
   CreateFonts();
 
   // Created in tab order, so that Tab follows it; the labels take no focus.
-  std::vector<std::size_t> order(spec_.controls.size());
+  std::vector<std::size_t> order(layout_.controls.size());
   std::iota(order.begin(), order.end(), std::size_t{0});
   std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
-    return spec_.controls[a].tabIndex < spec_.controls[b].tabIndex;
+    return layout_.controls[a].tabIndex < layout_.controls[b].tabIndex;
   });
-  controls_.assign(spec_.controls.size(), nullptr);
+  controls_.assign(layout_.controls.size(), nullptr);
   for (const std::size_t index : order) {
     CreateControl(index);
   }
@@ -430,12 +430,12 @@ void Win32Window::Create() {
 }
 
 void Win32Window::CreateControl(std::size_t index) {
-  const ControlSpec& spec = spec_.controls[index];
-  DWORD style = WS_CHILD | (spec.visible ? WS_VISIBLE : 0);
+  const ControlSpec& layout = layout_.controls[index];
+  DWORD style = WS_CHILD | (layout.visible ? WS_VISIBLE : 0);
   DWORD exStyle = 0;
   const wchar_t* windowClass = L"STATIC";
-  std::wstring text = Widen(spec.text);
-  switch (spec.kind) {
+  std::wstring text = Widen(layout.text);
+  switch (layout.kind) {
     case ControlKind::kLabel:
       style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
       break;
@@ -466,7 +466,7 @@ void Win32Window::CreateControl(std::size_t index) {
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + static_cast<int>(index))),
       GetModuleHandleW(nullptr), nullptr);
   if (control == nullptr) {
-    throw RuntimeError(kPlatformErrorNumber, "无法创建控件 " + spec.name + "（错误 " +
+    throw RuntimeError(kPlatformErrorNumber, "无法创建控件 " + layout.name + "（错误 " +
                                                  std::to_string(GetLastError()) + "）");
   }
   controls_[index] = control;
@@ -515,29 +515,30 @@ void Win32Window::DestroyIcons() {
 }
 
 void Win32Window::LayOut(const POINT* topLeft) {
-  for (std::size_t index = 0; index < spec_.controls.size(); ++index) {
-    const ControlSpec& spec = spec_.controls[index];
+  for (std::size_t index = 0; index < layout_.controls.size(); ++index) {
+    const ControlSpec& layout = layout_.controls[index];
     const HWND control = controls_[index];
-    PixelRect rect = win32::TwipsRectToPixels(spec.left, spec.top, spec.width, spec.height, dpi_);
+    PixelRect rect =
+        win32::TwipsRectToPixels(layout.left, layout.top, layout.width, layout.height, dpi_);
     int windowHeight = rect.Height();
-    if (spec.kind == ControlKind::kLabel) {
+    if (layout.kind == ControlKind::kLabel) {
       rect = LabelRect(index, rect);
       windowHeight = rect.Height();
-    } else if (spec.kind == ControlKind::kDriveList) {
+    } else if (layout.kind == ControlKind::kDriveList) {
       // A combo box's height includes its dropped-down list.
       windowHeight += kDriveListDropItems * LineHeight(FontOf(index));
-    } else if (spec.kind == ControlKind::kFolderList) {
+    } else if (layout.kind == ControlKind::kFolderList) {
       SendMessageW(control, LB_SETITEMHEIGHT, 0, FolderRowHeight());
     }
     SetWindowPos(control, nullptr, rect.left, rect.top, rect.Width(), windowHeight,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    if (spec.kind == ControlKind::kDriveList) {
+    if (layout.kind == ControlKind::kDriveList) {
       FitDriveListHeight(control, rect.Height());
     }
   }
 
-  RECT frame{0, 0, win32::TwipsToPixels(spec_.clientWidth, dpi_),
-             win32::TwipsToPixels(spec_.clientHeight, dpi_)};
+  RECT frame{0, 0, win32::TwipsToPixels(layout_.clientWidth, dpi_),
+             win32::TwipsToPixels(layout_.clientHeight, dpi_)};
   AdjustFrameForDpi(frame, dpi_);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
@@ -559,13 +560,13 @@ void Win32Window::LayOut(const POINT* topLeft) {
 // A label grows to show its text on one line: down to the font's line height, and to
 // the right up to the next visible control beside it or the client area's margin.
 PixelRect Win32Window::LabelRect(std::size_t index, PixelRect rect) const {
-  const ControlSpec& spec = spec_.controls[index];
+  const ControlSpec& layout = layout_.controls[index];
   const HFONT font = FontOf(index);
   rect.bottom = std::max(rect.bottom, rect.top + LineHeight(font));
-  const int clientWidth = win32::TwipsToPixels(spec_.clientWidth, dpi_);
+  const int clientWidth = win32::TwipsToPixels(layout_.clientWidth, dpi_);
   int limit = std::max(rect.right, clientWidth - rect.left);
-  for (std::size_t other = 0; other < spec_.controls.size(); ++other) {
-    const ControlSpec& neighbour = spec_.controls[other];
+  for (std::size_t other = 0; other < layout_.controls.size(); ++other) {
+    const ControlSpec& neighbour = layout_.controls[other];
     if (other == index || !neighbour.visible) {
       continue;
     }
@@ -576,7 +577,7 @@ PixelRect Win32Window::LabelRect(std::size_t index, PixelRect rect) const {
       limit = std::min(limit, box.left - ScalePixels(4, dpi_));
     }
   }
-  const int needed = rect.left + TextWidth(font, Widen(spec.text));
+  const int needed = rect.left + TextWidth(font, Widen(layout.text));
   rect.right = std::max(rect.right, std::min(needed, limit));
   return rect;
 }
@@ -598,8 +599,8 @@ void Win32Window::FitDriveListHeight(HWND combo, int height) {
 // Also asked while the list is being created, before its handle is known.
 int Win32Window::FolderRowHeight() const {
   HFONT font = songti_;
-  for (std::size_t index = 0; index < spec_.controls.size(); ++index) {
-    if (spec_.controls[index].kind == ControlKind::kFolderList) {
+  for (std::size_t index = 0; index < layout_.controls.size(); ++index) {
+    if (layout_.controls[index].kind == ControlKind::kFolderList) {
       font = FontOf(index);
     }
   }
@@ -710,14 +711,14 @@ void Win32Window::OpenHighlightedFolder() {
 }
 
 void Win32Window::PressButton(std::size_t index) {
-  const std::string name = spec_.controls[index].name;
+  const std::string name = layout_.controls[index].name;
   Fire([this, &name] { events_.ButtonClicked(name); });
 }
 
 void Win32Window::PressButtonWithRole(ButtonRole role) {
-  for (std::size_t index = 0; index < spec_.controls.size(); ++index) {
-    const ControlSpec& spec = spec_.controls[index];
-    if (spec.kind == ControlKind::kButton && spec.role == role &&
+  for (std::size_t index = 0; index < layout_.controls.size(); ++index) {
+    const ControlSpec& layout = layout_.controls[index];
+    if (layout.kind == ControlKind::kButton && layout.role == role &&
         IsWindowVisible(controls_[index]) && IsWindowEnabled(controls_[index])) {
       PressButton(index);
       return;
@@ -756,7 +757,7 @@ void Win32Window::OnCommand(int id, int code, HWND control) {
       return;
     }
     for (std::size_t index = 0; index < controls_.size(); ++index) {
-      if (controls_[index] == focus && spec_.controls[index].kind == ControlKind::kButton) {
+      if (controls_[index] == focus && layout_.controls[index].kind == ControlKind::kButton) {
         PressButton(index);
         return;
       }
@@ -768,7 +769,7 @@ void Win32Window::OnCommand(int id, int code, HWND control) {
       controls_[static_cast<std::size_t>(index)] != control) {
     return;
   }
-  switch (spec_.controls[static_cast<std::size_t>(index)].kind) {
+  switch (layout_.controls[static_cast<std::size_t>(index)].kind) {
     case ControlKind::kDriveList:
       // While the list is dropped down the arrows only browse; the choice counts when it
       // closes.
@@ -836,7 +837,7 @@ LRESULT Win32Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC: {
       const auto control = reinterpret_cast<HWND>(lParam);
       for (std::size_t index = 0; index < controls_.size(); ++index) {
-        if (controls_[index] == control && spec_.controls[index].buttonFaceBackground) {
+        if (controls_[index] == control && layout_.controls[index].buttonFaceBackground) {
           const auto dc = reinterpret_cast<HDC>(wParam);
           SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
           SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
@@ -923,7 +924,7 @@ LRESULT CALLBACK Win32Window::Procedure(HWND window, UINT message, WPARAM wParam
 
 HWND Win32Window::Control(ControlKind kind) const {
   for (std::size_t index = 0; index < controls_.size(); ++index) {
-    if (spec_.controls[index].kind == kind) {
+    if (layout_.controls[index].kind == kind) {
       return controls_[index];
     }
   }
@@ -932,7 +933,7 @@ HWND Win32Window::Control(ControlKind kind) const {
 
 HWND Win32Window::ControlNamed(const std::string& name) const {
   for (std::size_t index = 0; index < controls_.size(); ++index) {
-    if (spec_.controls[index].name == name) {
+    if (layout_.controls[index].name == name) {
       return controls_[index];
     }
   }
@@ -966,8 +967,8 @@ std::string UnhandledErrorCaption() {
 
 }  // namespace
 
-std::unique_ptr<Window> OpenWindow(const WindowSpec& spec, WindowEvents& events) {
-  auto window = std::make_unique<Win32Window>(spec, events);
+std::unique_ptr<Window> OpenWindow(const WindowSpec& layout, WindowEvents& events) {
+  auto window = std::make_unique<Win32Window>(layout, events);
   window->Create();
   events.Loaded(*window);
   return window;

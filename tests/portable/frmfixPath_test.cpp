@@ -228,10 +228,10 @@ TEST_F(FolderWindow, CheckFolderExistFindsFoldersHiddenOnesFilesAndPatterns) {
 }
 
 TEST(FolderWindowLayout, MatchesTheWindowDescription) {
-  const platform::WindowSpec spec = ui::frmfixPath::Layout();
-  EXPECT_EQ(spec.caption, "指定ZEL检测系统的安装目录");
-  EXPECT_EQ(spec.clientWidth, 5310);
-  EXPECT_EQ(spec.clientHeight, 6975);
+  const platform::WindowSpec layout = ui::frmfixPath::Layout();
+  EXPECT_EQ(layout.caption, "指定ZEL检测系统的安装目录");
+  EXPECT_EQ(layout.clientWidth, 5310);
+  EXPECT_EQ(layout.clientHeight, 6975);
 
   using platform::ControlKind;
   const struct {
@@ -253,9 +253,9 @@ TEST(FolderWindowLayout, MatchesTheWindowDescription) {
       {"cmdOK", ControlKind::kButton, "确定", 3120, 6450, 885, 360, 2, false, true},
       {"Command2", ControlKind::kButton, "取消", 4110, 6450, 885, 360, 3, false, true},
   };
-  ASSERT_EQ(spec.controls.size(), std::size(expected));
-  for (std::size_t i = 0; i < spec.controls.size(); ++i) {
-    const platform::ControlSpec& control = spec.controls[i];
+  ASSERT_EQ(layout.controls.size(), std::size(expected));
+  for (std::size_t i = 0; i < layout.controls.size(); ++i) {
+    const platform::ControlSpec& control = layout.controls[i];
     SCOPED_TRACE(expected[i].name);
     EXPECT_EQ(control.name, expected[i].name);
     EXPECT_EQ(control.kind, expected[i].kind);
@@ -269,8 +269,8 @@ TEST(FolderWindowLayout, MatchesTheWindowDescription) {
     EXPECT_EQ(control.visible, expected[i].visible);
     EXPECT_EQ(control.buttonFaceBackground, control.name == "txtPath");
   }
-  EXPECT_EQ(spec.controls[7].role, platform::ButtonRole::kOk);
-  EXPECT_EQ(spec.controls[8].role, platform::ButtonRole::kCancel);
+  EXPECT_EQ(layout.controls[7].role, platform::ButtonRole::kOk);
+  EXPECT_EQ(layout.controls[8].role, platform::ButtonRole::kCancel);
 }
 
 }  // namespace

@@ -22,9 +22,9 @@ namespace testsupport {
 
 class FakeWindow : public platform::Window {
  public:
-  FakeWindow(const platform::WindowSpec& spec, platform::WindowEvents& events)
-      : spec(spec), events_(events), caption_(spec.caption), drive_(drives_.Drive()) {
-    for (const platform::ControlSpec& control : spec.controls) {
+  FakeWindow(const platform::WindowSpec& layout, platform::WindowEvents& events)
+      : layout(layout), events_(events), caption_(layout.caption), drive_(drives_.Drive()) {
+    for (const platform::ControlSpec& control : layout.controls) {
       texts_[control.name] = control.text;
     }
   }
@@ -84,7 +84,7 @@ class FakeWindow : public platform::Window {
     return found == texts_.end() ? std::string() : found->second;
   }
 
-  const platform::WindowSpec spec;    // as the code under test described the window
+  const platform::WindowSpec layout;  // as the code under test described the window
   std::vector<std::string> captions;  // every caption set, in order
   std::vector<std::string> textsSet;  // every text set, as "control=text", in order
   int shows = 0;
@@ -104,8 +104,8 @@ class FakeWindows {
  public:
   // For the code under test: creates a window and reports Loaded, like OpenWindow.
   auto Opener() {
-    return [this](const platform::WindowSpec& spec, platform::WindowEvents& events) {
-      auto window = std::make_unique<FakeWindow>(spec, events);
+    return [this](const platform::WindowSpec& layout, platform::WindowEvents& events) {
+      auto window = std::make_unique<FakeWindow>(layout, events);
       latest_ = window.get();
       ++opened;
       events.Loaded(*window);

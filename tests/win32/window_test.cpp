@@ -134,8 +134,8 @@ platform::ControlSpec SpecOf(const std::string& name) {
   return {};
 }
 
-PixelRect PixelsOf(const platform::ControlSpec& spec, int dpi) {
-  return TwipsRectToPixels(spec.left, spec.top, spec.width, spec.height, dpi);
+PixelRect PixelsOf(const platform::ControlSpec& layout, int dpi) {
+  return TwipsRectToPixels(layout.left, layout.top, layout.width, layout.height, dpi);
 }
 
 LOGFONTW FontOf(HWND control) {
