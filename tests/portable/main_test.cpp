@@ -12,6 +12,7 @@
 namespace {
 
 using testsupport::ScratchDrives;
+using testsupport::Settings;
 using testsupport::SettingsFileOf;
 
 const std::string kTitle = "修复ZEL服务器迁移IP地址冲突";
@@ -19,10 +20,6 @@ const std::string kFirst = "C:\\Program Files\\TAMO\\ZEL1";
 const std::string kSixth = "C:\\Program Files (x86)\\TAMO\\ZEL1";
 const std::string kQuestion =
     "如冲突问题还存在, 是否ZEL检测系统安装在其他目录，请指定其他安装目录进行修复?";
-
-std::string Settings(const std::string& address) {
-  return "[web]\r\nwebserver=" + address + "\r\n";
-}
 
 class MainRun : public ::testing::Test {
  protected:

@@ -16,6 +16,7 @@ namespace {
 using app::TargetServerAddress;
 using testsupport::RecordingDialogs;
 using testsupport::ScratchDrives;
+using testsupport::Settings;
 using testsupport::SettingsFileOf;
 
 const std::string kInstallation = "D:\\Program Files\\TAMO\\ZEL1";
@@ -33,10 +34,6 @@ std::string NotByName(const std::string& folder) {  // message A: note the space
 }
 std::string NoSettingsFile(const std::string& folder) {  // message B
   return "指定目录非ZEL检测程序安装目录\r\n\r\n" + folder + kTrailer;
-}
-
-std::string Settings(const std::string& address) {
-  return "[web]\r\nwebserver=" + address + "\r\n";
 }
 
 class RepairChosenFolder : public ::testing::Test {

@@ -12,15 +12,12 @@ namespace {
 using app::Tally;
 using app::TargetServerAddress;
 using testsupport::ScratchDrives;
+using testsupport::Settings;
 using testsupport::SettingsFileOf;
 
 const std::string kFirst = "C:\\Program Files\\TAMO\\ZEL1";
 const std::string kSeventh = "D:\\Program Files (x86)\\TAMO\\ZEL1";
 const std::string kTenth = "G:\\Program Files (x86)\\TAMO\\ZEL1";
-
-std::string Settings(const std::string& address) {
-  return "[web]\r\nwebserver=" + address + "\r\n";
-}
 
 std::string AddressIn(const std::string& folder) {
   return common::ReadProfileString(SettingsFileOf(folder), "web", "webserver", "<none>");

@@ -195,4 +195,8 @@ std::string SettingsFileOf(const std::string& installationFolder) {
   return installationFolder + "\\BIN\\ZEL1.SYS";
 }
 
+std::string Settings(const std::string& address) {
+  return "[web]\r\nwebserver=" + address + "\r\n";
+}
+
 }  // namespace testsupport

@@ -47,4 +47,7 @@ class ScratchDrives {
 // The installation folders the program looks at, for building test files.
 std::string SettingsFileOf(const std::string& installationFolder);
 
+// A minimal settings file whose "webserver" value is `address`.
+std::string Settings(const std::string& address);
+
 }  // namespace testsupport
