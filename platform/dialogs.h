@@ -8,14 +8,22 @@
 //        pointer value that the program's windows show (0 default arrow, 11 hourglass).
 // posix: the box is drawn on the terminal (platform/posix/terminal.h) and answered with
 //        a line of input; the beep is the terminal bell; the pointer is only a value.
-//        Drawing: "┌─ [kind] caption", then every line of the prompt exactly as it
-//        stands (trailing spaces included) after "│ ", then "└─" and the buttons, the
-//        default one as [>label<]. Answers: y/n/c, 是/否/取消, yes/no/cancel (any case),
-//        and o/ok/确定 for an OK box; Enter and end of input take the default button;
-//        anything else is asked again. For scripts, when ZELFIX_BOX_TRANSCRIPT names a
-//        file, each box appends one line to it once answered, a JSON object:
+//        Drawing: "┌─ [kind] caption", then every line of the prompt as it stands
+//        (trailing spaces included) after "│ ", then "└─" and the buttons, the default
+//        one as [>label<]; other control characters and bytes that are not UTF-8 are
+//        shown escaped as \xHH (platform/posix/printable.h). Answers: y/n/c, 是/否/取消,
+//        yes/no/cancel (ASCII in any case), and o/ok/确定 or y/是/yes for the only button
+//        of an OK box; Enter and end of input take the default button; anything else is
+//        asked again. For scripts, when ZELFIX_BOX_TRANSCRIPT names a file, each box
+//        appends one line to it once answered, a JSON object in UTF-8:
 //          {"caption":"...","prompt":"...","flags":65828,"answer":7}
-//        with the texts in UTF-8 and CR, LF, tab, quote and backslash escaped.
+//        The texts are exact: quote and backslash are escaped, CR, LF and tab as \r \n
+//        \t, other control characters (also DEL and U+0080 to U+009F) as \u00XX, and a
+//        byte that is not part of valid UTF-8 (a folder name may hold one) as the lone
+//        surrogate \udcXX, XX being the byte. Any JSON parser reads every line; the
+//        original bytes come back by encoding the text as UTF-8 with each U+DC80 to
+//        U+DCFF turned back into its byte, in Python:
+//          json.loads(line)["prompt"].encode("utf-8", "surrogateescape")
 #pragma once
 
 #include <cstdint>

@@ -2,9 +2,10 @@
 //
 // Implements: the box with its caption, a word for its icon (错误 / 警告 / 信息 / 问题),
 // its text line by line and its buttons with the default one marked; answers y / n / c
-// (or 是 / 否 / 取消, or yes / no / cancel in any case), Enter or end of input for the
-// default button; the beep as the terminal bell; the application pointer as a plain
-// value; a transcript line per box in the file that ZELFIX_BOX_TRANSCRIPT names.
+// (or 是 / 否 / 取消, or yes / no / cancel in any case; the only button of an OK box also
+// takes o / ok / 确定 and y / 是 / yes), Enter or end of input for the default button;
+// the beep as the terminal bell; the application pointer as a plain value; a transcript
+// line per box in the file that ZELFIX_BOX_TRANSCRIPT names.
 // Does not implement: button sets other than OK, Yes/No and Yes/No/Cancel (the others
 // are drawn and answered as OK); system-modal and foreground flags, which mean nothing
 // on a terminal.
@@ -17,18 +18,21 @@
 //   └─ [ 是(Y) ]  [>否(N)<]
 //   回答 y/n（Enter = 否）>
 //
-// Each text line is printed exactly as it stands in the prompt, trailing spaces
-// included, after "│ "; CR LF, a lone LF and a lone CR each end a line.
+// Each text line is printed as it stands in the prompt, trailing spaces included, after
+// "│ "; CR LF, a lone LF and a lone CR each end a line. Other control characters and
+// bytes that are not UTF-8, in the caption and the text alike, are shown escaped
+// (printable.h): a folder name must not drive the terminal.
 #include "platform/dialogs.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <optional>
 #include <vector>
 
+#include "platform/posix/printable.h"
 #include "platform/posix/terminal.h"
+#include "platform/posix/unicode.h"
 
 namespace platform {
 
@@ -102,11 +106,11 @@ std::string Draw(const std::string& prompt, const std::string& caption, unsigned
     out += std::string(" [") + word + "]";
   }
   if (!caption.empty()) {
-    out += " " + caption;
+    out += " " + posix::Printable(caption);
   }
   out += "\n";
   for (const std::string& line : SplitLines(prompt)) {
-    out += "│ " + line + "\n";
+    out += "│ " + posix::Printable(line) + "\n";
   }
   out += "└─";
   for (std::size_t i = 0; i < buttons.size(); ++i) {
@@ -155,36 +159,40 @@ std::optional<int> Understand(const std::string& answer, const std::vector<Butto
       return button.code;
     }
   }
+  // Whoever answers every box with y should not be stuck at one that only informs.
+  if (buttons.size() == 1 && (text == kYes.key || text == kYes.word || text == kYes.longWord)) {
+    return buttons[0].code;
+  }
   return std::nullopt;
 }
 
+// A JSON string that any parser takes, whatever bytes `text` holds: UTF-8 is kept,
+// control characters are escaped, and a byte that is not part of valid UTF-8 becomes
+// the lone surrogate U+DC00 + byte, from which the byte can be had back.
 std::string JsonString(const std::string& text) {
+  static const char kHex[] = "0123456789abcdef";
+  const auto escapeAs = [](std::string& out, unsigned unit) {
+    out += "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4) {
+      out += kHex[(unit >> shift) & 0x0F];
+    }
+  };
   std::string out = "\"";
-  for (const char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-          out += escaped;
-        } else {
-          out += c;
-        }
+  std::size_t position = 0;
+  while (position < text.size()) {
+    const std::size_t start = position;
+    const char32_t code = posix::NextCodePoint(text, position);
+    if (code == posix::kReplacementCharacter && position - start == 1) {
+      escapeAs(out, 0xDC00 + static_cast<unsigned char>(text[start]));
+    } else if (code == '"' || code == '\\') {
+      out += '\\';
+      out += static_cast<char>(code);
+    } else if (code == '\r' || code == '\n' || code == '\t') {
+      out += code == '\r' ? "\\r" : code == '\n' ? "\\n" : "\\t";
+    } else if (code < 0x20 || (code >= 0x7F && code <= 0x9F)) {
+      escapeAs(out, code);
+    } else {
+      out.append(text, start, position - start);
     }
   }
   return out + "\"";
@@ -223,7 +231,7 @@ class TerminalDialogs : public Dialogs {
         answer = *understood;
         break;
       }
-      terminal.Write("未能识别的回答：" + *line + "\n");
+      terminal.Write("未能识别的回答：" + posix::Printable(*line) + "\n");
     }
     AppendTranscript(prompt, caption, flags, answer);
     return answer;

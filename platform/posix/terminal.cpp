@@ -4,6 +4,8 @@
 
 #include <iostream>
 
+#include "platform/posix/printable.h"
+
 namespace platform::posix {
 
 namespace {
@@ -37,7 +39,7 @@ std::optional<std::string> Terminal::ReadLine(const std::string& prompt) {
     line.pop_back();
   }
   if (!interactive_) {
-    out_ << line << '\n' << std::flush;
+    out_ << Printable(line) << '\n' << std::flush;
   }
   return line;
 }

@@ -2,7 +2,8 @@
 //
 // Output goes to standard output. Answers come from standard input one line at a time;
 // when standard input is not a terminal (a script feeds it), each line read is echoed
-// so that a transcript shows what was answered. End of input is reported as nothing, and
+// (escaped like any text that is not the program's own, printable.h) so that a
+// transcript shows what was answered. End of input is reported as nothing, and
 // every caller then takes its default (a box its default button, the window Cancel).
 #pragma once
 

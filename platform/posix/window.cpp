@@ -24,12 +24,14 @@
    └─ [确定] ok  [取消] cancel
    命令（? 帮助）>
 */
-// Commands: "d E" chooses drive E: (a click in the drive list), "c 2" clicks entry 2,
-// "o 0" opens entry 0 (a double click), "ok" and "cancel" press the buttons of those
-// roles, "close" is the window's close command, "?" lists the commands, an empty line
-// draws the window again. End of input presses Cancel (and closes the window if that
-// left it open). The window is drawn when shown and after every command that reached it.
-#include <cctype>
+// Commands: "d E" (or "d E:") chooses drive E: (a click in the drive list), "c 2" clicks
+// entry 2, "o 0" opens entry 0 (a double click), "ok" and "cancel" press the buttons of
+// those roles, "close" is the window's close command, "?" lists the commands, an empty
+// line draws the window again; commands ignore case. End of input presses Cancel (and
+// closes the window if that left it open). The window is drawn when shown and after
+// every command that reached it. Every text it prints that it did not write itself
+// (names of folders and drives, the operator's input) goes through Printable(): a
+// folder's name must not drive the terminal.
 #include <cstdlib>
 #include <exception>
 #include <iostream>
@@ -40,6 +42,7 @@
 #include "platform/dialogs.h"
 #include "platform/error.h"
 #include "platform/folderlists.h"
+#include "platform/posix/printable.h"
 #include "platform/posix/terminal.h"
 #include "platform/window.h"
 
@@ -74,6 +77,25 @@ std::string Trimmed(const std::string& text) {
     return std::string();
   }
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::string AsciiLowerCase(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return text;
+}
+
+// The drive letter, lower case, of "e", "E" or "e:"; nothing for any other text.
+std::optional<char> ParseDriveLetter(const std::string& text) {
+  const std::string letter = AsciiLowerCase(text);
+  if ((letter.size() == 1 || (letter.size() == 2 && letter[1] == ':')) && letter[0] >= 'a' &&
+      letter[0] <= 'z') {
+    return letter[0];
+  }
+  return std::nullopt;
 }
 
 std::optional<int> ParseIndex(const std::string& text) {
@@ -188,7 +210,7 @@ class TerminalWindow : public Window {
       return true;
     }
     const std::size_t space = command.find(' ');
-    const std::string verb = command.substr(0, space);
+    const std::string verb = AsciiLowerCase(command.substr(0, space));
     const std::string argument =
         space == std::string::npos ? std::string() : Trimmed(command.substr(space + 1));
     if (verb == "?" || verb == "help") {
@@ -201,7 +223,7 @@ class TerminalWindow : public Window {
     if ((verb == "c" || verb == "o") && !argument.empty()) {
       const std::optional<int> index = ParseIndex(argument);
       if (!index || folders_.PathAt(*index).empty()) {
-        Say("没有第 " + argument + " 项目录\n");
+        Say("没有第 " + posix::Printable(argument) + " 项目录\n");
         return false;
       }
       return verb == "c" ? Click(*index) : DoubleClick(*index);
@@ -213,21 +235,26 @@ class TerminalWindow : public Window {
       Unload();
       return true;
     }
-    Say("未知命令：" + command + "\n" + kHelp);
+    Say("未知命令：" + posix::Printable(command) + "\n" + kHelp);
     return false;
   }
 
   bool ChooseDrive(const std::string& drive) {
+    const std::optional<char> letter = ParseDriveLetter(drive);
+    if (!letter) {
+      Say("没有驱动器 " + posix::Printable(drive) + "（驱动器是一个字母，如 d e）\n");
+      return false;
+    }
     const std::vector<DriveInfo>& entries = drives_.Entries();
     for (std::size_t i = 0; i < entries.size(); ++i) {
-      if (std::tolower(static_cast<unsigned char>(drive[0])) == entries[i].letter) {
+      if (*letter == entries[i].letter) {
         if (drives_.Select(static_cast<int>(i))) {
           Dispatch([&] { events_.DriveChanged(); });
         }
         return true;
       }
     }
-    Say("没有驱动器 " + drive.substr(0, 1) + ":\n");
+    Say(std::string("没有驱动器 ") + *letter + ":\n");
     return false;
   }
 
@@ -243,7 +270,7 @@ class TerminalWindow : public Window {
         return true;
       }
     } catch (const RuntimeError& error) {
-      Say("无法打开该目录：" + error.Description() + "\n");
+      Say("无法打开该目录：" + posix::Printable(error.Description()) + "\n");
       return false;
     }
     Dispatch([&] { events_.FolderChanged(); });
@@ -261,7 +288,7 @@ class TerminalWindow : public Window {
   }
 
   void Draw() {
-    std::string out = "\n┌─ [窗口] " + caption_ + "\n";
+    std::string out = "\n┌─ [窗口] " + posix::Printable(caption_) + "\n";
     std::string buttons;
     for (const ControlSpec& control : layout_.controls) {
       if (!control.visible) {
@@ -269,10 +296,10 @@ class TerminalWindow : public Window {
       }
       switch (control.kind) {
         case ControlKind::kLabel:
-          out += "│ " + Text(control.name) + "\n";
+          out += "│ " + posix::Printable(Text(control.name)) + "\n";
           break;
         case ControlKind::kTextField:
-          out += "│   [" + Text(control.name) + "]\n";
+          out += "│   [" + posix::Printable(Text(control.name)) + "]\n";
           break;
         case ControlKind::kDriveList:
           out += DrawDrives();
@@ -281,7 +308,7 @@ class TerminalWindow : public Window {
           out += DrawFolders();
           break;
         case ControlKind::kButton:
-          buttons += " [" + Text(control.name) + "]";
+          buttons += " [" + posix::Printable(Text(control.name)) + "]";
           if (control.role == ButtonRole::kOk) {
             buttons += " ok ";
           } else if (control.role == ButtonRole::kCancel) {
@@ -303,7 +330,7 @@ class TerminalWindow : public Window {
     for (std::size_t i = 0; i < entries.size(); ++i) {
       std::string name = std::string(1, entries[i].letter) + ":";
       if (!entries[i].label.empty()) {
-        name += " [" + entries[i].label + "]";
+        name += " [" + posix::Printable(entries[i].label) + "]";
       }
       const bool selected = static_cast<int>(i) == drives_.SelectedIndex();
       line += selected ? " >" + name + "<" : "  " + name;
@@ -321,7 +348,8 @@ class TerminalWindow : public Window {
       out += index == folders_.HighlightedIndex() ? ">" : " ";
       out += Padded(index, 3);
       out += index == -1 ? " * " : "   ";
-      out += std::string(static_cast<std::size_t>(depth) * 2, ' ') + folders_.NameAt(index) + "\n";
+      out += std::string(static_cast<std::size_t>(depth) * 2, ' ') +
+             posix::Printable(folders_.NameAt(index)) + "\n";
     }
     if (folders_.Path().empty()) {
       out += "│   （没有可打开的目录）\n";
@@ -360,7 +388,8 @@ void ReportUnhandledError(const std::string& description) {
   try {
     CurrentDialogs().ShowMessageBox(description, caption, kMbOk + kMbIconHand + kMbSystemModal);
   } catch (const std::exception& error) {
-    std::cerr << "zelfix: " << description << " (" << error.what() << ")\n";
+    std::cerr << "zelfix: " << posix::Printable(description) << " ("
+              << posix::Printable(error.what()) << ")\n";
   }
   std::exit(1);
 }

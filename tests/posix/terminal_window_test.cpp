@@ -9,6 +9,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "messages/CM_MessageControl.h"
@@ -116,12 +117,12 @@ TEST_F(TerminalWindow, DrawsCaptionDrivesIndexedFoldersAndButtons) {
 TEST_F(TerminalWindow, CommandsReportTheirEvents) {
   const std::string output =
       Run("c -2\n"  // a click highlights ...
-          "o 0\n"   // ... a double click opens and reports no click
-          "d e\n"   // another drive
+          "O 0\n"   // ... a double click opens and reports no click; commands ignore case
+          "D E:\n"  // another drive, with or without a colon
           "d h\n"   // a drive without a medium is chosen like any other
-          "d h\n"   // the same drive again changes nothing
-          "ok\n"
-          "cancel\n");
+          "d H:\n"  // the same drive again changes nothing
+          "OK\n"
+          "Cancel\n");
   EXPECT_EQ(events.events, (std::vector<std::string>{
                                "Loaded",
                                "FolderClicked C:\\zelfix-test\\TAMO",
@@ -142,12 +143,32 @@ TEST_F(TerminalWindow, CommandsReportTheirEvents) {
 }
 
 TEST_F(TerminalWindow, MistakesAreAnsweredWithoutEvents) {
-  const std::string output = Run("d q\nc 9\no x\nc\nfrobnicate\n?\n");
-  EXPECT_NE(output.find("没有驱动器 q:\n"), std::string::npos);
-  EXPECT_NE(output.find("没有第 9 项目录\n"), std::string::npos);
-  EXPECT_NE(output.find("没有第 x 项目录\n"), std::string::npos);
-  EXPECT_NE(output.find("未知命令：c\n"), std::string::npos);
-  EXPECT_NE(output.find("未知命令：frobnicate\n"), std::string::npos);
+  // Each command, echoed, and the answer to it; what the operator typed is shown whole
+  // and escaped.
+  const std::vector<std::pair<std::string, std::string>> mistakes = {
+      {"d q", "d q\n没有驱动器 q:\n"},
+      {"d exyz", "d exyz\n没有驱动器 exyz（驱动器是一个字母，如 d e）\n"},
+      {"d e:\\", "d e:\\\n没有驱动器 e:\\（驱动器是一个字母，如 d e）\n"},
+      {"d é", "d é\n没有驱动器 é（驱动器是一个字母，如 d e）\n"},
+      {"d \xc3", "d \\xc3\n没有驱动器 \\xc3（驱动器是一个字母，如 d e）\n"},
+      {"d :", "d :\n没有驱动器 :（驱动器是一个字母，如 d e）\n"},
+      {"c 9", "c 9\n没有第 9 项目录\n"},
+      {"o x\x1b[2J", "o x\\x1b[2J\n没有第 x\\x1b[2J 项目录\n"},
+      {"c", "c\n未知命令：c\n"},
+      {"frob\x9b", "frob\\x9b\n未知命令：frob\\x9b\n"},
+      {"?", "?\n命令:\n"},
+  };
+  std::string script;
+  for (const auto& mistake : mistakes) {
+    script += mistake.first + "\n";
+  }
+  const std::string output = Run(script);
+  for (const auto& mistake : mistakes) {
+    EXPECT_NE(output.find("命令（? 帮助）> " + mistake.second), std::string::npos)
+        << mistake.second << "\nin\n"
+        << output;
+  }
+  EXPECT_EQ(output.find('\x1b'), std::string::npos);
   EXPECT_NE(output.find("  o N      双击第 N 项目录（打开）\n"), std::string::npos);
   // Only the first drawing, and Cancel at the end of input.
   EXPECT_EQ(output.find("┌─", output.find("┌─") + 1), std::string::npos);
@@ -163,7 +184,7 @@ TEST_F(TerminalWindow, EndOfInputClosesTheWindowEvenWhenCancelKeepsIt) {
 }
 
 TEST_F(TerminalWindow, CloseUnloadsWithoutAnEvent) {
-  const std::string output = Run("close\nok\n");
+  const std::string output = Run("Close\nok\n");
   EXPECT_EQ(events.events, std::vector<std::string>{"Loaded"});
   EXPECT_FALSE(window->IsLoaded());
   // The loop ended with the window: the line after "close" was never read.
@@ -218,6 +239,31 @@ TEST_F(TerminalWindow, DrivesTheFolderSelectionWindow) {
                         "│     -4   C:\\\n"),
             std::string::npos);
   EXPECT_NE(output.find("│   >  0           BIN\n"), std::string::npos);
+}
+
+TEST_F(TerminalWindow, NamesAreShownEscapedButTheRealFolderIsRepaired) {
+  const std::string hostile = "\x1b[2J\x1b]0;x\x07\xff";
+  drives.MakeFolder(kZel1 + "\\" + hostile);
+  drives.WriteFile("D:\\.windows-label", "\x1b[31mDATA\n");
+  messages::SetMessageTitle(kTitle);
+  std::vector<std::string> repaired;
+  ui::frmfixPath form([&](std::string Folder) {
+    repaired.push_back(Folder);
+    return true;
+  });
+  std::istringstream in("o 0\nok\n");
+  std::ostringstream out;
+  Terminal terminal(in, out, false);
+  Terminal::SetCurrent(&terminal);
+  form.Show();
+  platform::RunEventLoop();
+
+  EXPECT_EQ(repaired, std::vector<std::string>{kZel1 + "\\" + hostile});
+  const std::string output = out.str();
+  EXPECT_NE(output.find("│   >c:<  d: [\\x1b[31mDATA]  e:"), std::string::npos) << output;
+  EXPECT_NE(output.find("│      0           \\x1b[2J\\x1b]0;x\\x07\\xff\n"), std::string::npos);
+  EXPECT_NE(output.find("│   > -1 *         \\x1b[2J\\x1b]0;x\\x07\\xff\n"), std::string::npos);
+  EXPECT_EQ(output.find_first_of("\x1b\x07\xff"), std::string::npos);
 }
 
 }  // namespace
