@@ -608,6 +608,20 @@ Encoding DetectEncoding(std::string_view bytes) {
   return wide == WideText::kNo ? Encoding::kAnsi : Encoding::kUnrecognised;
 }
 
+namespace {
+
+// The written file, unless it no longer reads in the encoding it had: bytes put in or
+// taken out move the NULs after them, and an ANSI file with NULs beside text could then
+// look like wide text.
+std::optional<std::string> InSameEncoding(std::string written, Encoding encoding) {
+  if (DetectEncoding(written) != encoding) {
+    return std::nullopt;
+  }
+  return written;
+}
+
+}  // namespace
+
 std::optional<std::string> ReadValue(std::string_view bytes, std::string_view section,
                                      std::string_view key) {
   const Encoding encoding = DetectEncoding(bytes);
@@ -658,8 +672,9 @@ std::optional<std::string> WriteValue(std::string_view bytes, std::string_view s
     if (!encoded) {
       return std::nullopt;
     }
-    return Splice(bytes, units.ByteOffset(location.entry.valueBegin),
-                  units.ByteOffset(location.entry.valueEnd), *encoded);
+    return InSameEncoding(Splice(bytes, units.ByteOffset(location.entry.valueBegin),
+                                 units.ByteOffset(location.entry.valueEnd), *encoded),
+                          encoding);
   }
 
   const std::string lineBreak = LineBreakOf(units);
@@ -698,13 +713,7 @@ std::optional<std::string> WriteValue(std::string_view bytes, std::string_view s
     return std::nullopt;
   }
   const std::size_t offset = units.ByteOffset(at);
-  std::string written = Splice(bytes, offset, offset, *encoded);
-  // Inserted bytes move the NULs after them; an ANSI file with NULs beside text could
-  // then look like wide text, and would no longer read back.
-  if (DetectEncoding(written) != encoding) {
-    return std::nullopt;
-  }
-  return written;
+  return InSameEncoding(Splice(bytes, offset, offset, *encoded), encoding);
 }
 
 }  // namespace platform::posix::profile

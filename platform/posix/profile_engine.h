@@ -82,7 +82,8 @@ std::optional<std::string> ReadValue(std::string_view bytes, std::string_view se
 // its blanks), malformed UTF-8 (or U+FFFD in a name), a character the file's encoding
 // cannot hold, an unrecognised encoding, a UTF-16 file with an odd number of bytes, or a
 // file that the change itself would make look like wide text (an ANSI file with NULs
-// beside text, when what is inserted shifts some of them to the other parity).
+// beside text, when the bytes put in or taken out move some of them to the other
+// parity).
 std::optional<std::string> WriteValue(std::string_view bytes, std::string_view section,
                                       std::string_view key, std::string_view value);
 

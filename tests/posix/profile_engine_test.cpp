@@ -257,6 +257,8 @@ TEST(ProfileEngine, WriteRefusesWhatItCannotWriteExactly) {
       {"new key not in GBK", file, "web", "한", "1", kNothing},
       {"UTF-16 without mark", "[\0w\0e\0b\0]\0"s, "web", "k", "1", kNothing},
       {"UTF-16 odd length", Utf16(u"[web]\n", true) + "x", "web", "k", "1", kNothing},
+      {"new value would turn NULs wide", "x\0\r\ny\0\r\n[web]\r\nk=22\r\na\0\r\nb\0\r\n"s, "web",
+       "k", "1", kNothing},
       {"insertion would turn NULs wide", "x\0\r\ny\0\r\n[web]\r\n[bb]\r\na\0\r\nb\0\r\n"s, "web",
        "k", "1", kNothing},
   };
