@@ -236,8 +236,8 @@ void RemoveStaleTemporaries(int folder, const std::string& prefix) {
     }
     const Descriptor file(
         ::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    struct stat held {
-    }, named{};
+    struct stat held {};
+    struct stat named {};
     // Still the same file under that name once locked: never remove another in its place.
     if (file.get() >= 0 && ::fstat(file.get(), &held) == 0 && S_ISREG(held.st_mode) &&
         ::flock(file.get(), LOCK_EX | LOCK_NB) == 0 &&
@@ -267,18 +267,21 @@ int CreateTemporary(int folder, const std::string& prefix, std::string& name) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string candidate = RandomName(prefix);
     int fd = -1;
+    int error = 0;
     {
       const BlockedSignals blocked;
       fd = ::openat(folder, candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                     0600);
+      error = errno;
       if (fd >= 0) {
         SetPending(folder, candidate);
       }
     }
     if (fd < 0) {
-      if (errno == EEXIST) {
+      if (error == EEXIST) {
         continue;
       }
+      errno = error;
       return -1;
     }
     // Another writer may have taken it for stale in the instant before the lock.
