@@ -1,14 +1,25 @@
 #include "platform/posix/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <optional>
 #include <utility>
+#include <vector>
 
 namespace platform::posix {
 
@@ -19,13 +30,20 @@ ReplaceFaultHook& FaultHook() {
   return hook;
 }
 
+bool& NamedOnly() {
+  static bool force = false;
+  return force;
+}
+
 // Whether the test hook wants `step` to fail; sets errno as the system call would.
 bool Injected(ReplaceStep step) {
   const ReplaceFaultHook& hook = FaultHook();
   if (!hook || !hook(step)) {
     return false;
   }
-  errno = (step == ReplaceStep::kWrite) ? ENOSPC : EIO;
+  errno = step == ReplaceStep::kWrite            ? ENOSPC
+          : step == ReplaceStep::kCopyAttributes ? ENOTSUP
+                                                 : EIO;
   return true;
 }
 
@@ -65,11 +83,381 @@ class Descriptor {
   int fd_;
 };
 
-// Whether the file at `target` may be replaced by one made from what was read as
+// --- Signals ------------------------------------------------------------------------------
+
+// The signals that end the program by default and that a user or the system sends to
+// stop it; on them the temporary file is removed first.
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// The temporary file's name while it has one, for the handler to remove: set and
+// cleared only with the ending signals blocked, so the handler never sees half of it.
+volatile sig_atomic_t pendingFolder = -1;
+char pendingName[NAME_MAX + 1];
+
+sigset_t EndingSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (const int signal : kEndingSignals) {
+    sigaddset(&set, signal);
+  }
+  return set;
+}
+
+// Only async-signal-safe calls: remove the file, then end by the same signal.
+void RemoveTemporaryAndEnd(int signal) {
+  if (pendingFolder >= 0) {
+    ::unlinkat(pendingFolder, pendingName, 0);
+  }
+  struct sigaction standard {};
+  standard.sa_handler = SIG_DFL;
+  sigemptyset(&standard.sa_mask);
+  ::sigaction(signal, &standard, nullptr);
+  sigset_t own;
+  sigemptyset(&own);
+  sigaddset(&own, signal);
+  ::sigprocmask(SIG_UNBLOCK, &own, nullptr);
+  ::raise(signal);
+}
+
+// Keeps the ending signals blocked while it lives: for the moments in which the
+// temporary file gets or loses its name and the record of it must change with it.
+class BlockedSignals {
+ public:
+  BlockedSignals() {
+    const sigset_t set = EndingSignals();
+    ::sigprocmask(SIG_BLOCK, &set, &previous_);
+  }
+  ~BlockedSignals() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+  BlockedSignals(const BlockedSignals&) = delete;
+  BlockedSignals& operator=(const BlockedSignals&) = delete;
+
+ private:
+  sigset_t previous_;
+};
+
+void SetPending(int folder, const std::string& name) {
+  std::memcpy(pendingName, name.c_str(), name.size() + 1);
+  pendingFolder = folder;
+}
+
+void ClearPending() {
+  pendingFolder = -1;
+}
+
+// Catches the ending signals whose disposition is the default one while it lives, then
+// puts back what was there. Ignored signals and the program's own handlers stay.
+class SignalGuard {
+ public:
+  SignalGuard() {
+    struct sigaction ours {};
+    ours.sa_handler = RemoveTemporaryAndEnd;
+    ours.sa_mask = EndingSignals();
+    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+      installed_[i] = ::sigaction(kEndingSignals[i], nullptr, &previous_[i]) == 0 &&
+                      !(previous_[i].sa_flags & SA_SIGINFO) && previous_[i].sa_handler == SIG_DFL &&
+                      ::sigaction(kEndingSignals[i], &ours, nullptr) == 0;
+    }
+  }
+  ~SignalGuard() {
+    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+      if (installed_[i]) {
+        ::sigaction(kEndingSignals[i], &previous_[i], nullptr);
+      }
+    }
+  }
+  SignalGuard(const SignalGuard&) = delete;
+  SignalGuard& operator=(const SignalGuard&) = delete;
+
+ private:
+  struct sigaction previous_[std::size(kEndingSignals)]{};
+  bool installed_[std::size(kEndingSignals)] = {};
+};
+
+// --- Temporary files ----------------------------------------------------------------------
+
+constexpr std::string_view kNameLetters =
+    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+constexpr std::size_t kRandomLetters = 6;
+
+// ".<name>.zelfix-", the file's name cut to leave room for the rest within the longest
+// name allowed.
+std::string TemporaryPrefix(const std::string& name) {
+  return "." + name.substr(0, NAME_MAX - 16) + ".zelfix-";
+}
+
+bool IsTemporaryName(std::string_view prefix, std::string_view entry) {
+  return entry.size() == prefix.size() + kRandomLetters &&
+         entry.substr(0, prefix.size()) == prefix &&
+         entry.find_first_not_of(kNameLetters, prefix.size()) == std::string_view::npos;
+}
+
+std::string RandomName(const std::string& prefix) {
+  unsigned char random[kRandomLetters];
+  if (::getrandom(random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) {
+    // No randomness yet, so early after boot: a name already taken only costs another try.
+    static unsigned long long state = 0;
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL +
+            static_cast<unsigned long long>(
+                std::chrono::steady_clock::now().time_since_epoch().count()) +
+            static_cast<unsigned long long>(::getpid());
+    for (std::size_t i = 0; i < kRandomLetters; ++i) {
+      random[i] = static_cast<unsigned char>(state >> (8 * i + 8));
+    }
+  }
+  std::string name = prefix;
+  for (const unsigned char byte : random) {
+    name += kNameLetters[byte % kNameLetters.size()];
+  }
+  return name;
+}
+
+// Takes the lock that tells other writers the file is in use. A file system without
+// flock lets nobody lock, so nobody removes the file either: it goes on unlocked.
+void Lock(int fd) {
+  while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+  }
+}
+
+// Removes the temporary files of earlier replacements of this file that nobody holds:
+// left by a process that was killed. A writer holds the lock on its own for as long as
+// the file has a name, so what can be locked is stale.
+void RemoveStaleTemporaries(int folder, const std::string& prefix) {
+  const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* entries = listing < 0 ? nullptr : ::fdopendir(listing);
+  if (entries == nullptr) {
+    if (listing >= 0) {
+      ::close(listing);
+    }
+    return;
+  }
+  while (const dirent* entry = ::readdir(entries)) {
+    if (!IsTemporaryName(prefix, entry->d_name)) {
+      continue;
+    }
+    const Descriptor file(
+        ::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat held {};
+    struct stat named {};
+    // Still the same file under that name once locked: never remove another in its place.
+    if (file.get() >= 0 && ::fstat(file.get(), &held) == 0 && S_ISREG(held.st_mode) &&
+        ::flock(file.get(), LOCK_EX | LOCK_NB) == 0 &&
+        ::fstatat(folder, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+        named.st_dev == held.st_dev && named.st_ino == held.st_ino) {
+      ::unlinkat(folder, entry->d_name, 0);
+    }
+  }
+  ::closedir(entries);
+}
+
+// A new, empty temporary file in `folder`, open for writing and locked: unnamed where
+// the file system allows (and /proc is there to name it later), else under a fresh
+// name, which is then set in `name` and recorded for the signal handler. -1 on failure.
+int CreateTemporary(int folder, const std::string& prefix, std::string& name) {
+  name.clear();
+  if (!NamedOnly() && ::access("/proc/self/fd", X_OK) == 0) {
+    const int fd = ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      Lock(fd);
+      return fd;
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+      return -1;
+    }
+  }
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string candidate = RandomName(prefix);
+    int fd = -1;
+    int error = 0;
+    {
+      const BlockedSignals blocked;
+      fd = ::openat(folder, candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    0600);
+      error = errno;
+      if (fd >= 0) {
+        SetPending(folder, candidate);
+      }
+    }
+    if (fd < 0) {
+      if (error == EEXIST) {
+        continue;
+      }
+      errno = error;
+      return -1;
+    }
+    // Another writer may have taken it for stale in the instant before the lock.
+    Lock(fd);
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && info.st_nlink > 0) {
+      name = candidate;
+      return fd;
+    }
+    const BlockedSignals blocked;
+    ClearPending();
+    ::close(fd);
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+// Gives the unnamed file open as `fd` a fresh temporary name in `folder`.
+bool NameTemporary(int fd, int folder, const std::string& prefix, std::string& name) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string candidate = RandomName(prefix);
+    const BlockedSignals blocked;
+    int linked = ::linkat(AT_FDCWD, self.c_str(), folder, candidate.c_str(), AT_SYMLINK_FOLLOW);
+    if (linked != 0 && errno == ENOENT) {
+      // /proc went away; this way needs a privilege on older kernels.
+      linked = ::linkat(fd, "", folder, candidate.c_str(), AT_EMPTY_PATH);
+    }
+    if (linked == 0) {
+      SetPending(folder, candidate);
+      name = candidate;
+      return true;
+    }
+    if (errno != EEXIST) {
+      return false;
+    }
+  }
+  errno = EEXIST;
+  return false;
+}
+
+void RemoveTemporary(int folder, const std::string& name) {
+  const BlockedSignals blocked;
+  if (!name.empty()) {
+    ::unlinkat(folder, name.c_str(), 0);
+  }
+  ClearPending();
+}
+
+// Renames the finished temporary file over `name`. For a file that did not exist the
+// rename must not replace one that appeared meanwhile.
+bool RenameInto(int folder, const std::string& temporary, const std::string& name, bool existed) {
+  const BlockedSignals blocked;
+  bool renamed = false;
+  if (!existed) {
+    renamed = ::renameat2(folder, temporary.c_str(), folder, name.c_str(), RENAME_NOREPLACE) == 0;
+    if (!renamed && errno != EINVAL && errno != ENOSYS) {
+      return false;
+    }
+    // Otherwise the file system cannot refuse to replace: the plain rename follows.
+  }
+  renamed = renamed || ::renameat(folder, temporary.c_str(), folder, name.c_str()) == 0;
+  if (renamed) {
+    ClearPending();
+  }
+  return renamed;
+}
+
+// --- Extended attributes ------------------------------------------------------------------
+
+// The names of the extended attributes of the file (at `path`, or open as `fd`), or
+// nothing when they cannot be listed. A file system without them lists none.
+std::optional<std::vector<std::string>> AttributeNames(const char* path, int fd) {
+  std::vector<char> list;
+  for (;;) {
+    const ssize_t size = path ? ::listxattr(path, nullptr, 0) : ::flistxattr(fd, nullptr, 0);
+    if (size < 0) {
+      return errno == ENOTSUP ? std::optional(std::vector<std::string>()) : std::nullopt;
+    }
+    list.resize(static_cast<std::size_t>(size));
+    const ssize_t got = path ? ::listxattr(path, list.data(), list.size())
+                             : ::flistxattr(fd, list.data(), list.size());
+    if (got >= 0) {
+      list.resize(static_cast<std::size_t>(got));
+      break;
+    }
+    if (errno != ERANGE) {
+      return std::nullopt;  // ERANGE: one was added meanwhile
+    }
+  }
+  std::vector<std::string> names;
+  for (std::size_t at = 0; at < list.size();) {
+    names.emplace_back(list.data() + at);
+    at += names.back().size() + 1;
+  }
+  return names;
+}
+
+// The attribute's value (of the file at `path`, or open as `fd`); nothing with errno set
+// when it cannot be read, ENODATA when there is no such attribute.
+std::optional<std::string> AttributeValue(const char* path, int fd, const std::string& name) {
+  std::string value;
+  for (;;) {
+    const ssize_t size = path ? ::getxattr(path, name.c_str(), nullptr, 0)
+                              : ::fgetxattr(fd, name.c_str(), nullptr, 0);
+    if (size < 0) {
+      return std::nullopt;
+    }
+    value.resize(static_cast<std::size_t>(size));
+    const ssize_t got = path ? ::getxattr(path, name.c_str(), value.data(), value.size())
+                             : ::fgetxattr(fd, name.c_str(), value.data(), value.size());
+    if (got >= 0) {
+      value.resize(static_cast<std::size_t>(got));
+      return value;
+    }
+    if (errno != ERANGE) {
+      return std::nullopt;
+    }
+  }
+}
+
+// Labels and integrity data belong to the system, which gives a new file its own.
+bool IsSystemManaged(const std::string& name) {
+  return name.compare(0, 9, "security.") == 0;
+}
+
+// Makes the extended attributes of the new file open as `fd` those of the file at
+// `source`: each one copied (the access ACL too), and none that the source lacks (one
+// given by the folder's default ACL, say). False when one cannot be given or removed;
+// a security.* one the system does not let us set is left as the system made it.
+bool CopyAttributes(const std::string& source, int fd) {
+  const std::optional<std::vector<std::string>> names = AttributeNames(source.c_str(), -1);
+  if (!names) {
+    return false;
+  }
+  for (const std::string& name : *names) {
+    const std::optional<std::string> value = AttributeValue(source.c_str(), -1, name);
+    if (!value) {
+      if (errno == ENODATA) {
+        continue;  // removed meanwhile
+      }
+      return false;
+    }
+    if (::fsetxattr(fd, name.c_str(), value->data(), value->size(), 0) == 0) {
+      continue;
+    }
+    const int error = errno;
+    if (AttributeValue(nullptr, fd, name) == value) {
+      continue;  // it has it already
+    }
+    if (!(IsSystemManaged(name) && (error == EPERM || error == EACCES))) {
+      errno = error;
+      return false;
+    }
+  }
+  const std::optional<std::vector<std::string>> own = AttributeNames(nullptr, fd);
+  if (!own) {
+    return false;
+  }
+  for (const std::string& name : *own) {
+    if (!IsSystemManaged(name) && std::find(names->begin(), names->end(), name) == names->end() &&
+        ::fremovexattr(fd, name.c_str()) != 0 && errno != ENODATA) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// --- Replacement --------------------------------------------------------------------------
+
+// Whether the file `name` in `folder` may be replaced by one made from what was read as
 // `identity`: it is still the same file, or still missing, and it is writable. The
 // rename itself needs only the folder's permission, so the file's own is checked here.
-bool MayReplace(const std::string& target, const FileIdentity& identity, struct stat& info) {
-  if (::stat(target.c_str(), &info) != 0) {
+bool MayReplace(int folder, const std::string& name, const FileIdentity& identity,
+                struct stat& info) {
+  if (::fstatat(folder, name.c_str(), &info, 0) != 0) {
     return errno == ENOENT && !identity.existed;
   }
   if (!S_ISREG(info.st_mode)) {
@@ -80,7 +468,7 @@ bool MayReplace(const std::string& target, const FileIdentity& identity, struct 
   if ((info.st_mode & 0222) == 0) {
     return false;
   }
-  if (::geteuid() != 0 && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+  if (::geteuid() != 0 && ::faccessat(folder, name.c_str(), W_OK, AT_EACCESS) != 0) {
     return false;
   }
   return SameIdentity(IdentityOf(info), identity);
@@ -127,19 +515,6 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
-bool SyncFolder(const std::string& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) {
-    return false;
-  }
-  Descriptor descriptor(fd);
-  // Some file systems cannot flush a folder at all; the rename is then as safe as it gets.
-  if (::fsync(fd) != 0 && errno != EINVAL) {
-    return false;
-  }
-  return descriptor.Close();
-}
-
 mode_t CreationMode() {
   // umask can only be read by setting it; the program does not create files from other
   // threads meanwhile.
@@ -148,28 +523,14 @@ mode_t CreationMode() {
   return 0666 & ~mask;
 }
 
-// Renames the finished temporary file over `target`. For a file that did not exist the
-// rename must not replace one that appeared meanwhile.
-bool RenameInto(const std::string& temporary, const std::string& target, bool existed) {
-  if (Injected(ReplaceStep::kRename)) {
-    return false;
-  }
-  if (!existed) {
-    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
-      return true;
-    }
-    if (errno != EINVAL && errno != ENOSYS) {
-      return false;
-    }
-    // The file system cannot refuse to replace; fall back to the plain rename.
-  }
-  return ::rename(temporary.c_str(), target.c_str()) == 0;
-}
-
 }  // namespace
 
 void SetReplaceFaultHook(ReplaceFaultHook hook) {
   FaultHook() = std::move(hook);
+}
+
+void ForceNamedTemporaryFiles(bool force) {
+  NamedOnly() = force;
 }
 
 bool ReadWholeFile(const std::string& hostPath, std::string& bytes, FileIdentity& identity) {
@@ -224,50 +585,59 @@ bool ReadWholeFile(const std::string& hostPath, std::string& bytes, FileIdentity
 bool ReplaceFile(const std::string& hostPath, std::string_view bytes,
                  const FileIdentity& identity) {
   std::string target;
-  struct stat original {};
-  if (!ResolveTarget(hostPath, target) || !MayReplace(target, identity, original)) {
+  if (!ResolveTarget(hostPath, target)) {
     return false;
   }
   const std::size_t slash = target.rfind('/');
-  const std::string folder =
+  const std::string folderPath =
       slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-  std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-  // Room for ".", ".zelfix-XXXXXX" and the file's name within the longest name allowed.
-  if (name.size() > NAME_MAX - 16) {
-    name.resize(NAME_MAX - 16);
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  const Descriptor folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  struct stat original {};
+  if (folder.get() < 0 || !MayReplace(folder.get(), name, identity, original)) {
+    return false;
   }
-  std::string temporary = folder + "/." + name + ".zelfix-XXXXXX";
+  const std::string prefix = TemporaryPrefix(name);
+  RemoveStaleTemporaries(folder.get(), prefix);
 
+  const SignalGuard signals;
   if (Injected(ReplaceStep::kCreateTemporary)) {
     return false;
   }
-  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) {
+  std::string temporary;  // its name, once it has one
+  Descriptor file(CreateTemporary(folder.get(), prefix, temporary));
+  if (file.get() < 0) {
     return false;
   }
-  Descriptor descriptor(fd);
-  bool ok = !Injected(ReplaceStep::kWrite) && WriteAll(fd, bytes);
+  bool ok = !Injected(ReplaceStep::kWrite) && WriteAll(file.get(), bytes);
   if (ok && identity.existed) {
-    // Owner first: changing it may clear the set-id bits that fchmod then restores.
-    // Only root may give a file away; anyone else keeps the copy as their own.
-    ok = ::fchown(fd, original.st_uid, original.st_gid) == 0 || errno == EPERM;
-    ok = ok && ::fchmod(fd, original.st_mode & 07777) == 0;
+    // Owner first: changing it may clear the set-id bits and file capabilities. Only root
+    // may give a file away; anyone else keeps the copy as their own. The mode last: it
+    // also sets the ACL's mask, as the original's mode does.
+    ok = ::fchown(file.get(), original.st_uid, original.st_gid) == 0 || errno == EPERM;
+    ok = ok && !Injected(ReplaceStep::kCopyAttributes) && CopyAttributes(target, file.get());
+    ok = ok && ::fchmod(file.get(), original.st_mode & 07777) == 0;
   } else if (ok) {
-    ok = ::fchmod(fd, CreationMode()) == 0;
+    ok = !Injected(ReplaceStep::kCopyAttributes) && ::fchmod(file.get(), CreationMode()) == 0;
   }
-  ok = ok && !Injected(ReplaceStep::kFlush) && ::fsync(fd) == 0;
-  ok = ok && descriptor.Close();
+  ok = ok && !Injected(ReplaceStep::kFlush) && ::fsync(file.get()) == 0;
+  // A second descriptor keeps the lock (and names an unnamed file) after the close.
+  const Descriptor held(ok ? ::fcntl(file.get(), F_DUPFD_CLOEXEC, 0) : -1);
+  ok = ok && held.get() >= 0 && file.Close();
   // Check again right before the rename: the shorter the window, the less can slip in.
   struct stat current {};
-  ok = ok && MayReplace(target, identity, current);
-  ok = ok && RenameInto(temporary, target, identity.existed);
+  ok = ok && MayReplace(folder.get(), name, identity, current);
+  ok = ok && (!temporary.empty() || NameTemporary(held.get(), folder.get(), prefix, temporary));
+  ok = ok && !Injected(ReplaceStep::kRename) &&
+       RenameInto(folder.get(), temporary, name, identity.existed);
   if (!ok) {
-    ::unlink(temporary.c_str());
+    RemoveTemporary(folder.get(), temporary);
     return false;
   }
   // The new contents are in place; a folder that cannot be flushed may still lose the
-  // rename in a crash, which the caller hears about as a failed write.
-  return SyncFolder(folder);
+  // rename in a crash, which the caller hears about as a failed write. Some file systems
+  // cannot flush a folder at all; the rename is then as safe as it gets.
+  return ::fsync(folder.get()) == 0 || errno == EINVAL;
 }
 
 }  // namespace platform::posix

@@ -1,4 +1,4 @@
-// Whole-file replacement that never leaves a half-written file.
+// Whole-file replacement that never leaves a half-written file, nor a temporary one.
 #pragma once
 
 #include <functional>
@@ -8,12 +8,17 @@
 namespace platform::posix {
 
 // The steps of a replacement, in order; a test may make any of them fail.
-enum class ReplaceStep { kCreateTemporary, kWrite, kFlush, kRename };
+enum class ReplaceStep { kCreateTemporary, kWrite, kCopyAttributes, kFlush, kRename };
 
 // Fault injection for tests: when set, called before each step; returning true makes
-// that step fail as if the system call had failed.
+// that step fail as if the system call had failed. kRename comes after the temporary
+// file has been given its name.
 using ReplaceFaultHook = std::function<bool(ReplaceStep)>;
 void SetReplaceFaultHook(ReplaceFaultHook hook);
+
+// For tests: true makes every replacement take the way used on file systems without
+// unnamed files (a named temporary file from the start); false (the default) goes back.
+void ForceNamedTemporaryFiles(bool force);
 
 // What the caller saw of the file when it read it, to detect a change underneath.
 struct FileIdentity {
@@ -28,18 +33,33 @@ struct FileIdentity {
 // false and no bytes.
 bool ReadWholeFile(const std::string& hostPath, std::string& bytes, FileIdentity& identity);
 
-// Replaces the contents of `hostPath` with `bytes`: writes a temporary file
-// (".<name>.zelfix-XXXXXX") in the same folder, flushes it to disk, gives it the
-// original's permission bits (and owner, where allowed) and renames it over the original;
-// a symbolic link is followed, so its target is replaced and the link stays. A new file
-// gets the permissions an ordinary creation would (0666 less the umask) and never
-// replaces a file that appeared meanwhile. Refuses (false) when the file is read-only
-// (no write permission bit, also for root; for others, no write access), when it changed
-// or vanished since `identity` was taken (or appeared, when it was missing), when the
-// folder cannot take the temporary file, or when any step fails; the original is then
-// untouched and no temporary file is left behind. One exception: when only the final
-// flush of the folder fails, the new contents are already in place but may not survive
-// a crash, and the answer is still false.
+// Replaces the contents of `hostPath` with `bytes`. The new contents go to an unnamed
+// file in the same folder (O_TMPFILE; where the file system has none, or /proc is not
+// there to name one, a file named ".<name>.zelfix-XXXXXX" from the start), which is
+// given the original's owner (where allowed), every extended attribute (the ACL among
+// them) and permission bits, flushed to disk, named ".<name>.zelfix-XXXXXX" and renamed
+// over the original; then the folder is flushed. A symbolic link is followed, so its
+// target is replaced and the link stays; other hard links of the file keep the old
+// contents. A new file gets the permissions an ordinary creation would (0666 less the
+// umask) and never replaces a file that appeared meanwhile.
+//
+// Refuses (false) when the file is read-only (no write permission bit, also for root;
+// for others, no write access), when it changed or vanished since `identity` was taken
+// (or appeared, when it was missing), when the folder cannot take the new file, when an
+// extended attribute cannot be given to the new file (security.* ones excepted where
+// the system does not let us set them: the new file then has what the system gives it),
+// or when any step fails; the original is then untouched and no temporary file is left
+// behind. One exception: when only the final flush of the folder fails, the new
+// contents are already in place but may not survive a crash, and the answer is still
+// false.
+//
+// The temporary file is locked (flock) while it exists; each replacement first removes
+// the temporary files of this file's name that nobody holds, left by a process that was
+// killed. SIGINT, SIGTERM and SIGHUP, when their disposition is the default one, are
+// caught during the replacement: the temporary file is removed and the process ends by
+// the same signal. Signals that are ignored or that the program handles itself are left
+// as they are; the handlers are put back afterwards. Not for use from several threads
+// at once.
 bool ReplaceFile(const std::string& hostPath, std::string_view bytes, const FileIdentity& identity);
 
 }  // namespace platform::posix

@@ -546,24 +546,81 @@ std::string Splice(std::string_view bytes, std::size_t from, std::size_t to,
   return out;
 }
 
+// Whether the file's NULs fall as in UTF-16 or UTF-32 text (the header says how this is
+// judged), and in which byte order.
+enum class WideText { kNo, kLittleEndian, kBigEndian };
+
+// Fewer NULs beside text than this are taken for stray ones.
+constexpr std::size_t kWideEvidence = 4;
+
+WideText LooksWide(std::string_view bytes) {
+  if (std::memchr(bytes.data(), 0, bytes.size()) == nullptr) {
+    return WideText::kNo;  // nearly every file: nothing to count
+  }
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  std::size_t pairs[2] = {0, 0};   // [0]: text then NUL (LE), [1]: NUL then text (BE)
+  std::size_t groups[2] = {0, 0};  // [0]: text, text, NUL, NUL (LE), [1]: the mirror (BE)
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    if ((data[i] == 0) != (data[i + 1] == 0)) {
+      ++pairs[data[i] == 0];
+    }
+  }
+  for (std::size_t i = 0; i + 3 < bytes.size(); i += 4) {
+    const bool low = (data[i] | data[i + 1]) == 0, high = (data[i + 2] | data[i + 3]) == 0;
+    if (low != high) {
+      ++groups[low];
+    }
+  }
+  const auto outweighs = [](std::size_t one, std::size_t other) {
+    return one >= kWideEvidence && one >= kWideEvidence * other;
+  };
+  if (outweighs(pairs[0], pairs[1]) || outweighs(groups[0], groups[1])) {
+    return WideText::kLittleEndian;
+  }
+  if (outweighs(pairs[1], pairs[0]) || outweighs(groups[1], groups[0])) {
+    return WideText::kBigEndian;
+  }
+  return WideText::kNo;
+}
+
 }  // namespace
 
 Encoding DetectEncoding(std::string_view bytes) {
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  if (bytes.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
+  const auto startsWith = [&](std::string_view mark) {
+    return bytes.substr(0, mark.size()) == mark;
+  };
+  if (startsWith("\xEF\xBB\xBF")) {
     return Encoding::kUtf8;
   }
-  if (bytes.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE) {
-    return Encoding::kUtf16Le;
-  }
-  if (bytes.size() >= 2 && byte(0) == 0xFE && byte(1) == 0xFF) {
-    return Encoding::kUtf16Be;
-  }
-  if (bytes.size() >= 2 && ((byte(0) == 0) != (byte(1) == 0))) {
+  // UTF-32's marks begin or end with UTF-16's; we hold no UTF-32 text.
+  if (startsWith(std::string_view("\xFF\xFE\0\0", 4)) ||
+      startsWith(std::string_view("\0\0\xFE\xFF", 4))) {
     return Encoding::kUnrecognised;
   }
-  return Encoding::kAnsi;
+  const WideText wide = LooksWide(bytes);
+  if (bytes.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE) {
+    return wide == WideText::kBigEndian ? Encoding::kUnrecognised : Encoding::kUtf16Le;
+  }
+  if (bytes.size() >= 2 && byte(0) == 0xFE && byte(1) == 0xFF) {
+    return wide == WideText::kLittleEndian ? Encoding::kUnrecognised : Encoding::kUtf16Be;
+  }
+  return wide == WideText::kNo ? Encoding::kAnsi : Encoding::kUnrecognised;
 }
+
+namespace {
+
+// The written file, unless it no longer reads in the encoding it had: bytes put in or
+// taken out move the NULs after them, and an ANSI file with NULs beside text could then
+// look like wide text.
+std::optional<std::string> InSameEncoding(std::string written, Encoding encoding) {
+  if (DetectEncoding(written) != encoding) {
+    return std::nullopt;
+  }
+  return written;
+}
+
+}  // namespace
 
 std::optional<std::string> ReadValue(std::string_view bytes, std::string_view section,
                                      std::string_view key) {
@@ -615,8 +672,9 @@ std::optional<std::string> WriteValue(std::string_view bytes, std::string_view s
     if (!encoded) {
       return std::nullopt;
     }
-    return Splice(bytes, units.ByteOffset(location.entry.valueBegin),
-                  units.ByteOffset(location.entry.valueEnd), *encoded);
+    return InSameEncoding(Splice(bytes, units.ByteOffset(location.entry.valueBegin),
+                                 units.ByteOffset(location.entry.valueEnd), *encoded),
+                          encoding);
   }
 
   const std::string lineBreak = LineBreakOf(units);
@@ -655,12 +713,7 @@ std::optional<std::string> WriteValue(std::string_view bytes, std::string_view s
     return std::nullopt;
   }
   const std::size_t offset = units.ByteOffset(at);
-  std::string written = Splice(bytes, offset, offset, *encoded);
-  // A file of one NUL byte would, with anything after it, read as UTF-16 without a mark.
-  if (DetectEncoding(written) != encoding) {
-    return std::nullopt;
-  }
-  return written;
+  return InSameEncoding(Splice(bytes, offset, offset, *encoded), encoding);
 }
 
 }  // namespace platform::posix::profile

@@ -7,10 +7,17 @@
 // endings, spacing, order, duplicate sections, and bytes that are not valid text.
 //
 // Encodings: a file that starts with a UTF-8 byte-order mark is UTF-8; with a UTF-16LE
-// or UTF-16BE mark, UTF-16 in that byte order; otherwise the ANSI code page (GBK). A
-// file that looks like UTF-16 without a mark (a zero byte among its first two, but not
-// both) cannot be read reliably and is left alone: reads find nothing and writes are
-// refused.
+// or UTF-16BE mark, UTF-16 in that byte order; otherwise the ANSI code page (GBK). A file
+// that cannot be read and written exactly in its own encoding is left alone (reads find
+// nothing, writes are refused): one with a UTF-32 mark (FF FE 00 00, 00 00 FE FF), and
+// one whose NULs fall as in UTF-16 or UTF-32 text, without a mark or against the byte
+// order its UTF-16 mark gives. That is judged from the whole file, never from its first
+// characters: at least four aligned pairs of one NUL and one other byte with the NUL on
+// the same side (an ASCII character in UTF-16), four times as many as with the NUL on
+// the other side; or the same for aligned groups of four bytes, one half NULs (a
+// character in UTF-32). Stray NULs in an ANSI file (after a value, say) and runs of them
+// (a region zeroed by a crash) leave it ANSI: a stray NUL makes one such pair, on either
+// side, and a run makes them only at its ends.
 //
 // How a file reads:
 // - Lines end at LF, CR LF or a lone CR. A NUL ends what is read of a line; the rest of
@@ -74,7 +81,9 @@ std::optional<std::string> ReadValue(std::string_view bytes, std::string_view se
 // "]" in the section, a name that is blank or a key that starts with "[" or ";" (after
 // its blanks), malformed UTF-8 (or U+FFFD in a name), a character the file's encoding
 // cannot hold, an unrecognised encoding, a UTF-16 file with an odd number of bytes, or a
-// file of one NUL byte (anything added after it would make the file look like UTF-16).
+// file that the change itself would make look like wide text (an ANSI file with NULs
+// beside text, when the bytes put in or taken out move some of them to the other
+// parity).
 std::optional<std::string> WriteValue(std::string_view bytes, std::string_view section,
                                       std::string_view key, std::string_view value);
 

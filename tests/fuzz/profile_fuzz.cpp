@@ -16,6 +16,7 @@
 //   to the read buffer is a prefix of at most 254 UTF-16 units, never needlessly short.
 #include <iconv.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -180,6 +181,52 @@ std::optional<std::string> Encode(std::string_view text, Encoding encoding) {
   }
 }
 
+// --- Wide text ---------------------------------------------------------------------------
+
+std::size_t Nuls(std::string_view bytes) {
+  return static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\0'));
+}
+
+bool HasUtf32Mark(std::string_view bytes) {
+  return bytes.substr(0, 4) == std::string_view("\xFF\xFE\0\0", 4) ||
+         bytes.substr(0, 4) == std::string_view("\0\0\xFE\xFF", 4);
+}
+
+bool HasMark(std::string_view bytes) {
+  const std::string_view two = bytes.substr(0, 2);
+  return HasUtf32Mark(bytes) || bytes.substr(0, 3) == "\xEF\xBB\xBF" || two == "\xFF\xFE" ||
+         two == "\xFE\xFF";
+}
+
+// Whole units of UTF-16 or UTF-32 in one byte order, no mark: in UTF-16 at least four
+// ASCII characters and otherwise only characters with no NUL byte; in UTF-32 at least
+// four characters, none beyond U+FFFF. Text like that is never taken for ANSI.
+bool PlainlyWide(std::string_view bytes) {
+  for (const std::size_t width : {2, 4}) {
+    for (const bool littleEndian : {true, false}) {
+      if (bytes.size() % width != 0 || bytes.size() < 4 * width) {
+        continue;
+      }
+      std::size_t ascii = 0;
+      bool plain = true;
+      for (std::size_t i = 0; plain && i < bytes.size(); i += width) {
+        unsigned code = 0;
+        for (std::size_t k = 0; k < width; ++k) {
+          const unsigned byte = static_cast<unsigned char>(bytes[i + k]);
+          code |= byte << (8 * (littleEndian ? k : width - 1 - k));
+        }
+        const bool noNul = (code & 0xFF) != 0 && (code >> 8 & 0xFF) != 0;
+        ascii += code > 0 && code < 0x80;
+        plain = width == 2 ? (code > 0 && code < 0x80) || noNul : code > 0 && code <= 0xFFFF;
+      }
+      if (plain && (width == 4 || ascii >= 4)) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
 // --- Lines -------------------------------------------------------------------------------
 
 struct Lines {
@@ -304,10 +351,18 @@ void CheckWrite(std::string_view before, const std::string& section, const std::
   CheckRead(old);
 
   const std::string_view name = Trim(section), keyName = Trim(key);
+  if (HasUtf32Mark(before) || (!HasMark(before) && PlainlyWide(before))) {
+    Check(!old && !written, "wide text was read or written as something else");
+  }
+  if (!HasMark(before) && Nuls(before) < 4) {
+    Check(encoding == Encoding::kAnsi, "a file with a few stray NULs was not taken for ANSI");
+  }
   const bool fileTakesWrites =
       encoding != Encoding::kUnrecognised &&
-      !((encoding == Encoding::kUtf16Le || encoding == Encoding::kUtf16Be) && before.size() % 2) &&
-      before != std::string_view("\0", 1);  // with anything after it, it would look like UTF-16
+      !((encoding == Encoding::kUtf16Le || encoding == Encoding::kUtf16Be) && before.size() % 2);
+  // Inserted bytes move the NULs after them to the other parity, which can make an ANSI
+  // file with NULs beside text look wide; the write is then refused.
+  const bool mayTurnWide = encoding == Encoding::kAnsi && Nuls(before) >= 4;
   const bool namesFit = !name.empty() && name.find(']') == std::string_view::npos &&
                         !keyName.empty() && keyName.find('=') == std::string_view::npos &&
                         keyName.front() != '[' && keyName.front() != ';' &&
@@ -325,7 +380,7 @@ void CheckWrite(std::string_view before, const std::string& section, const std::
     Check(!written, "a value the encoding cannot hold was written");
     return;
   }
-  if (keyHeld && sectionHeld) {
+  if (keyHeld && sectionHeld && !mayTurnWide) {
     Check(written.has_value(), "a write the file can hold was refused");
   }
   if (!written) {

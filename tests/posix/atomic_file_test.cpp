@@ -2,12 +2,17 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,6 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using platform::posix::FileIdentity;
+using platform::posix::ForceNamedTemporaryFiles;
 using platform::posix::ReadWholeFile;
 using platform::posix::ReplaceFile;
 using platform::posix::ReplaceStep;
@@ -30,6 +36,7 @@ class AtomicFile : public ::testing::Test {
   }
   void TearDown() override {
     SetReplaceFaultHook(nullptr);
+    ForceNamedTemporaryFiles(false);
     fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add);
     fs::remove_all(folder_);
   }
@@ -56,6 +63,32 @@ class AtomicFile : public ::testing::Test {
     }
     std::sort(names.begin(), names.end());
     return names;
+  }
+  // The names of the folder's temporary files, each with whether a writer holds it.
+  std::map<std::string, bool> Temporaries() const {
+    std::map<std::string, bool> held;
+    for (const std::string& name : Names()) {
+      if (name.find(".zelfix-") != std::string::npos) {
+        const int fd = open(Path(name).c_str(), O_RDONLY | O_CLOEXEC);
+        held[name] = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        close(fd);
+      }
+    }
+    return held;
+  }
+  // The file's extended attributes but the system's own (security.*).
+  std::map<std::string, std::string> Attributes(const std::string& name) const {
+    std::map<std::string, std::string> attributes;
+    char names[4096];
+    const ssize_t size = listxattr(Path(name).c_str(), names, sizeof names);
+    for (ssize_t at = 0; at < size; at += static_cast<ssize_t>(strlen(names + at)) + 1) {
+      char value[4096];
+      const ssize_t length = getxattr(Path(name).c_str(), names + at, value, sizeof value);
+      if (std::string(names + at).rfind("security.", 0) != 0 && length >= 0) {
+        attributes[names + at] = std::string(value, static_cast<std::size_t>(length));
+      }
+    }
+    return attributes;
   }
   FileIdentity Identity(const std::string& name) const {
     std::string bytes;
@@ -99,6 +132,127 @@ TEST_F(AtomicFile, ReplacesKeepingPermissions) {
   EXPECT_EQ(Names(), (std::vector<std::string>{"a.ini", "new.ini"}));
 }
 
+// A POSIX ACL as stored in system.posix_acl_*: a version, then tag, permissions and id
+// of each entry, little-endian.
+std::string Acl(std::initializer_list<std::array<unsigned, 3>> entries) {
+  std::string bytes("\x02\0\0\0", 4);
+  for (const auto& [tag, permissions, id] : entries) {
+    for (const auto& [value, size] : {std::pair{tag, 2}, {permissions, 2}, {id, 4}}) {
+      for (int i = 0; i < size; ++i) {
+        bytes += static_cast<char>(value >> (8 * i));
+      }
+    }
+  }
+  return bytes;
+}
+
+// Every extended attribute goes over to the new file: the ACL that lets another account
+// write, the user's own, root's trusted ones; and none that the folder's default ACL
+// would give a new file. Another hard link keeps the old contents.
+TEST_F(AtomicFile, KeepsExtendedAttributes) {
+  const unsigned kUserObject = 1, kUser = 2, kGroupObject = 4, kMask = 0x10, kOther = 0x20,
+                 kNoId = 0xFFFFFFFF;
+  const std::string acl = Acl({{kUserObject, 6, kNoId},
+                               {kUser, 6, 65534},
+                               {kGroupObject, 4, kNoId},
+                               {kMask, 6, kNoId},
+                               {kOther, 0, kNoId}});
+  for (const bool named : {false, true}) {
+    SCOPED_TRACE(named ? "named" : "unnamed");
+    ForceNamedTemporaryFiles(named);
+    Put("a.ini", "old", 0640);
+    ASSERT_EQ(setxattr(Path("a.ini").c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0),
+              0);
+    ASSERT_EQ(setxattr(Path("a.ini").c_str(), "user.zelfix", "kept", 4, 0), 0);
+    if (geteuid() == 0) {
+      ASSERT_EQ(setxattr(Path("a.ini").c_str(), "trusted.zelfix", "root's", 6, 0), 0);
+    }
+    fs::create_hard_link(Path("a.ini"), Path("b.ini"));
+    const std::map<std::string, std::string> attributes = Attributes("a.ini");
+    const mode_t mode = Mode("a.ini");
+    ASSERT_TRUE(ReplaceFile(Path("a.ini"), "new", Identity("a.ini")));
+    EXPECT_EQ(Get("a.ini"), "new");
+    EXPECT_EQ(Get("b.ini"), "old");
+    EXPECT_EQ(Attributes("a.ini"), attributes);
+    EXPECT_EQ(Attributes("a.ini").count("system.posix_acl_access"), 1u);
+    EXPECT_EQ(Mode("a.ini"), mode);
+    fs::remove(Path("a.ini"));
+    fs::remove(Path("b.ini"));
+  }
+
+  Put("c.ini", "old", 0600);
+  const std::string inherited = Acl({{kUserObject, 6, kNoId},
+                                     {kUser, 7, 65534},
+                                     {kGroupObject, 4, kNoId},
+                                     {kMask, 7, kNoId},
+                                     {kOther, 4, kNoId}});
+  ASSERT_EQ(
+      setxattr(folder_.c_str(), "system.posix_acl_default", inherited.data(), inherited.size(), 0),
+      0);
+  ASSERT_TRUE(ReplaceFile(Path("c.ini"), "new", Identity("c.ini")));
+  EXPECT_TRUE(Attributes("c.ini").empty());
+  EXPECT_EQ(Mode("c.ini") & 07777, 0600u);
+}
+
+// While the new contents are written the temporary file has no name (unless forced, as
+// where the file system has no unnamed files); it gets one right before the rename, and
+// a writer holds it locked for as long as it has one.
+TEST_F(AtomicFile, TemporaryFileIsNamedOnlyForTheRename) {
+  for (const bool named : {false, true}) {
+    SCOPED_TRACE(named ? "named" : "unnamed");
+    ForceNamedTemporaryFiles(named);
+    Put("a.ini", "old");
+    std::map<ReplaceStep, std::map<std::string, bool>> seen;
+    SetReplaceFaultHook([&](ReplaceStep step) {
+      seen[step] = Temporaries();
+      return false;
+    });
+    ASSERT_TRUE(ReplaceFile(Path("a.ini"), "new", Identity("a.ini")));
+    EXPECT_TRUE(seen[ReplaceStep::kCreateTemporary].empty());
+    for (const ReplaceStep step :
+         {ReplaceStep::kWrite, ReplaceStep::kCopyAttributes, ReplaceStep::kFlush}) {
+      ASSERT_EQ(seen[step].size(), named ? 1u : 0u) << static_cast<int>(step);
+    }
+    ASSERT_EQ(seen[ReplaceStep::kRename].size(), 1u);
+    const auto& [name, held] = *seen[ReplaceStep::kRename].begin();
+    EXPECT_EQ(name.rfind(".a.ini.zelfix-", 0), 0u) << name;
+    EXPECT_EQ(name.size(), std::string(".a.ini.zelfix-XXXXXX").size()) << name;
+    EXPECT_TRUE(held) << name;
+    EXPECT_EQ(Get("a.ini"), "new");
+    EXPECT_EQ(Names(), std::vector<std::string>{"a.ini"});
+  }
+}
+
+// Temporary files of this file that nobody holds are what killed writers left; a write
+// removes them, and nothing else.
+TEST_F(AtomicFile, StaleTemporaryFilesAreRemoved) {
+  const std::pair<std::string, bool> files[] = {
+      {".a.ini.zelfix-Ab12Yz", true},  {".a.ini.zelfix-held00", false},
+      {".a.ini.zelfix-Ab12Y", false},  {".a.ini.zelfix-Ab12Y_", false},
+      {".b.ini.zelfix-Ab12Yz", false}, {"a.ini.zelfix-Ab12Yz", false},
+      {".a.ini.zelfix-folder", false},
+  };
+  Put("a.ini", "old");
+  std::vector<std::string> kept = {"a.ini"};
+  for (const auto& [name, stale] : files) {
+    if (name.find("folder") != std::string::npos) {
+      fs::create_directory(Path(name));
+    } else {
+      Put(name, "left");
+    }
+    if (!stale) {
+      kept.push_back(name);
+    }
+  }
+  const int holder = open(Path(".a.ini.zelfix-held00").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(flock(holder, LOCK_EX), 0);
+  EXPECT_TRUE(ReplaceFile(Path("a.ini"), "new", Identity("a.ini")));
+  close(holder);
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(Names(), kept);
+  EXPECT_EQ(Get("a.ini"), "new");
+}
+
 // Renaming over a file needs no permission on the file itself, so it is checked first.
 TEST_F(AtomicFile, ReadOnlyIsRefusedEvenForRoot) {
   Put("a.ini", "old", 0444);
@@ -112,9 +266,11 @@ TEST_F(AtomicFile, ReadOnlyIsRefusedEvenForRoot) {
 }
 
 TEST_F(AtomicFile, FailedStepLeavesNoTrace) {
-  for (const ReplaceStep failing : {ReplaceStep::kCreateTemporary, ReplaceStep::kWrite,
-                                    ReplaceStep::kFlush, ReplaceStep::kRename}) {
-    SCOPED_TRACE(static_cast<int>(failing));
+  constexpr int kSteps = static_cast<int>(ReplaceStep::kRename) + 1;
+  for (int run = 0; run < 2 * kSteps; ++run) {
+    const ReplaceStep failing = static_cast<ReplaceStep>(run % kSteps);
+    SCOPED_TRACE(run);
+    ForceNamedTemporaryFiles(run >= kSteps);
     Put("a.ini", "old");
     int stepsSeen = 0;
     SetReplaceFaultHook([&](ReplaceStep step) {

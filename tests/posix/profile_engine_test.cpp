@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <random>
@@ -30,14 +31,70 @@ std::string Utf16(const std::u16string& text, bool littleEndian) {
   return bytes;
 }
 
+// The text (no character beyond U+FFFF) in units of `width` bytes, with or without a mark.
+std::string Wide(const std::u32string& text, std::size_t width, bool littleEndian, bool mark) {
+  std::string bytes;
+  for (const char32_t code : mark ? U"\uFEFF" + text : text) {
+    for (std::size_t i = 0; i < width; ++i) {
+      bytes += static_cast<char>(code >> (8 * (littleEndian ? i : width - 1 - i)));
+    }
+  }
+  return bytes;
+}
+
 TEST(ProfileEngine, DetectsEncodings) {
-  EXPECT_EQ(DetectEncoding(""), Encoding::kAnsi);
-  EXPECT_EQ(DetectEncoding("[web]"), Encoding::kAnsi);
-  EXPECT_EQ(DetectEncoding("\xEF\xBB\xBF[web]"), Encoding::kUtf8);
-  EXPECT_EQ(DetectEncoding("\xFF\xFE["), Encoding::kUtf16Le);
-  EXPECT_EQ(DetectEncoding("\xFE\xFF\0["s), Encoding::kUtf16Be);
-  EXPECT_EQ(DetectEncoding("[\0w\0"s), Encoding::kUnrecognised);
-  EXPECT_EQ(DetectEncoding("\0[\0w"s), Encoding::kUnrecognised);
+  const std::string ansi = "[web]\r\nwebserver=10.0.0.1\r\n";
+  const std::pair<std::string, Encoding> cases[] = {
+      {"", Encoding::kAnsi},
+      {"[web]", Encoding::kAnsi},
+      {"\xEF\xBB\xBF[web]", Encoding::kUtf8},
+      {"\xFF\xFE", Encoding::kUtf16Le},
+      {"\xFE\xFF\0["s, Encoding::kUtf16Be},
+      {"\xFF\xFE\0\0"s, Encoding::kUnrecognised},  // UTF-32 marks
+      {"\0\0\xFE\xFF"s, Encoding::kUnrecognised},
+      {"\xFF\xFE" + Wide(U"[web]\r\n", 2, false, false), Encoding::kUnrecognised},
+      {"\xFE\xFF" + Wide(U"[web]\r\n", 2, true, false), Encoding::kUnrecognised},
+      // An ANSI file may hold stray NULs, on either side, and runs of them.
+      {"\0" + ansi, Encoding::kAnsi},
+      {ansi + "\0"s, Encoding::kAnsi},
+      {"[web]\r\nwebserver=1.2.3.4\0junk\r\n"s, Encoding::kAnsi},
+      {"a=1\0\r\nb=2\0\r\nc=3\0\r\n"s, Encoding::kAnsi},  // three, all at odd offsets
+      {"a=1\0\nb=2\0\nc=3\0\nd=4\0\ne=5\0\n"s, Encoding::kAnsi},
+      {ansi + std::string(4096, '\0') + ansi + std::string(3, '\0') + "x", Encoding::kAnsi},
+      {"a=1\0\r\nb=2\0\r\nc=3\0\r\nd=4\0\r\n"s, Encoding::kUnrecognised},
+  };
+  for (const auto& [bytes, encoding] : cases) {
+    EXPECT_EQ(DetectEncoding(bytes), encoding) << ::testing::PrintToString(bytes);
+  }
+}
+
+// Files in UTF-16 and UTF-32, both byte orders, with and without a mark, whatever they
+// begin with: only UTF-16 with a mark is read and written; every other one is left
+// alone, never taken for ANSI.
+TEST(ProfileEngine, WideTextWithoutMarkOrInUtf32IsLeftAlone) {
+  for (const std::u32string first : {U"中文注释", U";", U"[a]", U"1", U"", U"\t", U"上"}) {
+    const std::u32string text = first + U"\r\n[web]\r\nwebserver=10.0.0.1\r\n";
+    const std::u32string rewritten = first + U"\r\n[web]\r\nwebserver=192.0.2.10\r\n";
+    for (const std::size_t width : {2, 4}) {
+      for (const bool littleEndian : {true, false}) {
+        for (const bool mark : {true, false}) {
+          const std::string file = Wide(text, width, littleEndian, mark);
+          SCOPED_TRACE(::testing::PrintToString(file));
+          if (width == 2 && mark) {
+            EXPECT_EQ(DetectEncoding(file), littleEndian ? Encoding::kUtf16Le : Encoding::kUtf16Be);
+            EXPECT_EQ(ReadValue(file, "web", "webserver"), "10.0.0.1");
+            EXPECT_EQ(WriteValue(file, "web", "webserver", "192.0.2.10"),
+                      Wide(rewritten, width, littleEndian, mark));
+          } else {
+            EXPECT_EQ(DetectEncoding(file), Encoding::kUnrecognised);
+            EXPECT_EQ(ReadValue(file, "web", "webserver"), kNothing);
+            EXPECT_EQ(WriteValue(file, "web", "webserver", "192.0.2.10"), kNothing);
+            EXPECT_EQ(WriteValue(file, "other", "k", "1"), kNothing);
+          }
+        }
+      }
+    }
+  }
 }
 
 struct ReadCase {
@@ -173,6 +230,9 @@ TEST(ProfileEngine, WriteInsertsMissingKeysAndSections) {
       {"UTF-8 BOM only", "\xEF\xBB\xBF", "web", "k", "v", "\xEF\xBB\xBF[web]\r\nk=v\r\n"},
       {"UTF-16LE BOM only", "\xFF\xFE", "web", "k", "中", Utf16(u"[web]\r\nk=中\r\n", true)},
       {"UTF-16BE key", Utf16(u"[web]\n", false), "web", "k", "v", Utf16(u"[web]\nk=v\n", false)},
+      {"after a lone NUL", "\0"s, "web", "k", "v", "\0\r\n\r\n[web]\r\nk=v\r\n"s},
+      {"after NULs from a crash", "[a]\n" + std::string(64, '\0'), "web", "k", "v",
+       "[a]\n" + std::string(64, '\0') + "\n\n[web]\nk=v\n"},
   };
   for (const WriteCase& c : cases) {
     ExpectWrites(c);
@@ -197,7 +257,10 @@ TEST(ProfileEngine, WriteRefusesWhatItCannotWriteExactly) {
       {"new key not in GBK", file, "web", "한", "1", kNothing},
       {"UTF-16 without mark", "[\0w\0e\0b\0]\0"s, "web", "k", "1", kNothing},
       {"UTF-16 odd length", Utf16(u"[web]\n", true) + "x", "web", "k", "1", kNothing},
-      {"lone NUL would turn UTF-16", "\0"s, "web", "k", "1", kNothing},
+      {"new value would turn NULs wide", "x\0\r\ny\0\r\n[web]\r\nk=22\r\na\0\r\nb\0\r\n"s, "web",
+       "k", "1", kNothing},
+      {"insertion would turn NULs wide", "x\0\r\ny\0\r\n[web]\r\n[bb]\r\na\0\r\nb\0\r\n"s, "web",
+       "k", "1", kNothing},
   };
   for (const WriteCase& c : cases) {
     ExpectWrites(c);
@@ -219,7 +282,9 @@ TEST(ProfileEngine, GarbageIsKept) {
     ReadValue(file, "web", "k");
     const std::optional<std::string> written = WriteValue(file, "web", "k", "v1");
     const Encoding encoding = DetectEncoding(file);
-    if (encoding == Encoding::kAnsi || encoding == Encoding::kUtf8) {
+    // With fewer than four NULs no change can make the file look like wide text.
+    if ((encoding == Encoding::kAnsi && std::count(file.begin(), file.end(), '\0') < 4) ||
+        encoding == Encoding::kUtf8) {
       ASSERT_TRUE(written);
     }
     if (!written) {

@@ -32,9 +32,11 @@
 namespace {
 
 namespace fs = std::filesystem;
+using platform::posix::ForceNamedTemporaryFiles;
 using platform::posix::ReplaceStep;
 using platform::posix::SetReplaceFaultHook;
 using testsupport::ScratchDrives;
+using namespace std::string_literals;
 
 constexpr int kSkipped = 77;
 
@@ -59,10 +61,8 @@ bool Write(const std::string& value = "10.9.9.9") {
   return common::WriteProfileString(File(), "web", "webserver", value);
 }
 
-// Runs `body` in a child process and returns its exit status: 0 when it passed,
-// kSkipped when it could not set up what it needed. Failures in the child are printed
-// there and reported here through the status.
-int InChild(const std::function<void()>& body) {
+// Runs `body` in a child process and returns the status waitpid gives.
+int ChildStatus(const std::function<void()>& body) {
   const pid_t child = fork();
   if (child == 0) {
     body();
@@ -70,6 +70,14 @@ int InChild(const std::function<void()>& body) {
   }
   int status = 0;
   EXPECT_EQ(waitpid(child, &status, 0), child);
+  return status;
+}
+
+// Runs `body` in a child process and returns its exit status: 0 when it passed,
+// kSkipped when it could not set up what it needed. Failures in the child are printed
+// there and reported here through the status.
+int InChild(const std::function<void()>& body) {
+  const int status = ChildStatus(body);
   EXPECT_TRUE(WIFEXITED(status)) << "the child died of signal " << WTERMSIG(status);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -100,7 +108,10 @@ int AsUnprivilegedUser(const std::function<void()>& body) {
 
 class ProfileFaults : public ::testing::Test {
  protected:
-  void TearDown() override { SetReplaceFaultHook(nullptr); }
+  void TearDown() override {
+    SetReplaceFaultHook(nullptr);
+    ForceNamedTemporaryFiles(false);
+  }
 
   // The file is as it was, reads as it did, and nothing was left beside it.
   void ExpectUntouched(const std::string& what) {
@@ -112,10 +123,15 @@ class ProfileFaults : public ::testing::Test {
   ScratchDrives drives_;
 };
 
+// Both ways: an unnamed temporary file, and a named one where the file system has none.
 TEST_F(ProfileFaults, EachFailingStepLeavesTheFileAsItWas) {
-  for (const ReplaceStep failing : {ReplaceStep::kCreateTemporary, ReplaceStep::kWrite,
-                                    ReplaceStep::kFlush, ReplaceStep::kRename}) {
-    const std::string what = "step " + std::to_string(static_cast<int>(failing));
+  constexpr int kSteps = static_cast<int>(ReplaceStep::kRename) + 1;
+  for (int run = 0; run < 2 * kSteps; ++run) {
+    const bool named = run >= kSteps;
+    const ReplaceStep failing = static_cast<ReplaceStep>(run % kSteps);
+    const std::string what =
+        "step " + std::to_string(static_cast<int>(failing)) + (named ? ", named" : ", unnamed");
+    ForceNamedTemporaryFiles(named);
     drives_.WriteFile(File(), kOriginal);
     SetReplaceFaultHook([&](ReplaceStep step) { return step == failing; });
     EXPECT_FALSE(Write()) << what;
@@ -128,6 +144,85 @@ TEST_F(ProfileFaults, EachFailingStepLeavesTheFileAsItWas) {
     SetReplaceFaultHook(nullptr);
     EXPECT_TRUE(Write()) << what << ": the next write";
     EXPECT_EQ(drives_.ReadFile(File()), kRewritten) << what;
+  }
+}
+
+// SIGINT, SIGTERM or SIGHUP during the write: the temporary file is removed and the
+// program ends by that signal, the file as it was. A signal that is ignored, or that the
+// program handles itself, is left alone, and the write goes on; afterwards each
+// signal's handling is what it was.
+volatile sig_atomic_t signalsHandled = 0;
+
+TEST_F(ProfileFaults, EndingSignalDuringTheWrite) {
+  enum Disposition { kDefault, kIgnored, kOwnHandler };
+  const struct {
+    int signal;
+    bool named;
+    ReplaceStep when;
+    Disposition disposition;
+  } cases[] = {
+      {SIGINT, true, ReplaceStep::kWrite, kDefault},
+      {SIGTERM, true, ReplaceStep::kFlush, kDefault},
+      {SIGHUP, true, ReplaceStep::kRename, kDefault},  // named at last
+      {SIGTERM, false, ReplaceStep::kWrite, kDefault},
+      {SIGINT, false, ReplaceStep::kFlush, kDefault},
+      {SIGHUP, false, ReplaceStep::kRename, kDefault},
+      {SIGHUP, true, ReplaceStep::kFlush, kIgnored},
+      {SIGTERM, false, ReplaceStep::kRename, kOwnHandler},
+  };
+  for (const auto& c : cases) {
+    const std::string what = std::string(strsignal(c.signal)) + " before step " +
+                             std::to_string(static_cast<int>(c.when)) +
+                             (c.named ? ", named" : ", unnamed");
+    drives_.WriteFile(File(), kOriginal);
+    const int status = ChildStatus([&] {
+      ForceNamedTemporaryFiles(c.named);
+      struct sigaction before {};
+      before.sa_handler = c.disposition == kIgnored   ? SIG_IGN
+                          : c.disposition == kDefault ? SIG_DFL
+                                                      : [](int) { ++signalsHandled; };
+      sigaction(c.signal, &before, nullptr);
+      SetReplaceFaultHook([&](ReplaceStep step) {
+        if (step == c.when) {
+          raise(c.signal);
+        }
+        return false;
+      });
+      const bool written = Write();
+      struct sigaction after {};
+      sigaction(c.signal, nullptr, &after);
+      const bool handled = signalsHandled == (c.disposition == kOwnHandler ? 1 : 0);
+      _exit(written && handled && after.sa_handler == before.sa_handler ? 0 : 1);
+    });
+    if (c.disposition == kDefault) {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << what << ": " << status;
+      ExpectUntouched(what);
+    } else {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << what << ": " << status;
+      EXPECT_EQ(drives_.ReadFile(File()), kRewritten) << what;
+      EXPECT_EQ(drives_.List(Folder()), std::vector<std::string>{"ZEL1.SYS"}) << what;
+    }
+  }
+}
+
+// Text in UTF-16 without a byte-order mark, or in UTF-32, is not written to as if it were
+// ANSI: refused, left as it was, and its value reads as missing.
+TEST_F(ProfileFaults, WideTextIsLeftAlone) {
+  const std::u32string text = U"中文注释\r\n[web]\r\nwebserver=10.0.0.1\r\n";
+  for (const std::size_t width : {2, 4}) {
+    for (const bool littleEndian : {true, false}) {
+      std::string bytes = width == 4 && littleEndian ? "\xFF\xFE\0\0"s : "";
+      for (const char32_t code : text) {
+        for (std::size_t i = 0; i < width; ++i) {
+          bytes += static_cast<char>(code >> (8 * (littleEndian ? i : width - 1 - i)));
+        }
+      }
+      drives_.WriteFile(File(), bytes);
+      EXPECT_FALSE(Write()) << width << littleEndian;
+      EXPECT_EQ(drives_.ReadFile(File()), bytes);
+      EXPECT_EQ(common::ReadProfileString(File(), "web", "webserver", "default"), "default");
+      EXPECT_EQ(drives_.List(Folder()), std::vector<std::string>{"ZEL1.SYS"});
+    }
   }
 }
 
