@@ -52,6 +52,7 @@ if in_git && [ -n "$(git status --porcelain --untracked-files=no)" ]; then
 fi
 
 # Always from scratch: a cache left by an earlier configure could hold other flags.
+mkdir -p build
 for preset in release-mingw64 release-mingw32; do
   rm -rf "build/$preset"
   cmake --preset "$preset" -DZELFIX_TARGET_SERVER_ADDRESS="$address" \
