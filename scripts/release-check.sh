@@ -21,7 +21,7 @@ guide=使用说明.txt
 archive=zelfix-$address.zip
 work=$(mktemp -d /tmp/zelfix-release-check.XXXXXX)
 # The second clone lies in this tree's build/: another path, of another length.
-second=build/release-check
+second=$(pwd)/build/release-check
 trap 'rm -rf "$work" "$second"' EXIT INT TERM
 
 fail() {
