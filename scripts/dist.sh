@@ -81,11 +81,16 @@ sign() {
   if [ -n "${ZELFIX_SIGN_TIMESTAMP_URL:-}" ]; then
     set -- "$@" -ts "$ZELFIX_SIGN_TIMESTAMP_URL"
   fi
+  # The password goes through a pipe, never on a command line (an empty one cannot).
+  if [ -n "${ZELFIX_SIGN_PASSWORD:-}" ]; then
+    set -- -readpass - "$@"
+  else
+    set -- -pass "" "$@"
+  fi
   rm -f "$file.signed"
-  # The password goes through a pipe, never on a command line.
   if ! printf '%s' "${ZELFIX_SIGN_PASSWORD:-}" |
-      osslsigncode sign -pkcs12 "$ZELFIX_SIGN_PFX" -readpass - "$@" -in "$file" \
-        -out "$file.signed" >"$log" 2>&1; then
+      osslsigncode sign -pkcs12 "$ZELFIX_SIGN_PFX" "$@" -in "$file" -out "$file.signed" \
+        >"$log" 2>&1; then
     cat "$log" >&2
     echo "zelfix: signing $file failed" >&2
     rm -f "$file.signed"

@@ -7,9 +7,10 @@
 #   and the same inside the unpacked archive;
 # - the archive: its names (the Chinese one in GBK, with a UTF-8 copy) and its files;
 # - traceable: both executables' version information holds git's version and the address;
+# - the guide quotes only texts the executables show;
 # - signed: with a throwaway self-signed certificate, osslsigncode verifies both
 #   executables, and removing the signature gives back the unsigned build's bytes.
-# Three release builds; about two and a half minutes on two cores.
+# Three release builds: about three minutes on two cores.
 set -eu
 cd "$(dirname "$0")/.."
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-2}"
@@ -59,10 +60,11 @@ first=$work/first/dist
 expected="SHA256SUMS $archive zelfix-x64.exe zelfix-x86.exe $guide"
 [ "$(cd "$first" && ls | LC_ALL=C sort | tr '\n' ' ')" = "$expected " ] ||
   fail "dist/ holds $(ls "$first"), expected $expected"
+differing=""
 for file in $expected; do
-  cmp "$first/$file" "$second/dist/$file" ||
-    fail "$file differs between two builds of $commit"
+  cmp -s "$first/$file" "$second/dist/$file" || differing="$differing $file"
 done
+[ -z "$differing" ] || fail "two builds of $commit differ in:$differing"
 [ "$(grep -c '^zelfix: not signed' "$work/first.log")" = 1 ] ||
   fail "an unsigned build must say so in one line"
 
@@ -84,11 +86,11 @@ check_archive() {
 check_sums "$first"
 check_archive "$first"
 
-# The archive's names as Windows reads them, and the version information of both
-# executables: each string's key, its padding to four bytes, its value.
+# The archive's names as Windows reads them; the version information of both executables
+# (each string's key, its padding to four bytes, its value); the guide.
 version=$(git -C "$work/first" describe --tags --always --abbrev=12 --dirty=-modified)
 git -C "$work/first" describe --tags --abbrev=0 >/dev/null 2>&1 || version="commit $version"
-python3 - "$first" "$archive" "$version" "$address" <<'EOF' || fail "archive or version information"
+python3 - "$first" "$archive" "$version" "$address" <<'EOF' || fail "archive, version or guide"
 import re, sys, zipfile
 folder, archive, version, address = sys.argv[1:]
 names = [info.filename for info in zipfile.ZipFile(f"{folder}/{archive}").infolist()]
@@ -103,6 +105,21 @@ for exe in ("zelfix-x64.exe", "zelfix-x86.exe"):
             re.escape((value + "\0").encode("utf-16-le"))
         found = len(re.findall(pattern, data))
         assert found == 2, f"{exe}: {key} = {value!r} in {found} of 2 languages"
+# The guide: readable in Notepad, with the address, and every text it quotes from the
+# program ("..." and the buttons in 【】; "……" leaves a part out) is in both executables.
+# The others are Windows' own words.
+guide = open(f"{folder}/使用说明.txt", "rb").read()
+assert guide.startswith(b"\xef\xbb\xbf") and guide.count(b"\n") == guide.count(b"\r\n")
+guide = guide.decode("utf-8")
+assert address in guide and "@" not in guide, "the address in the guide"
+windows_own = {"用户帐户控制", "是", "否", "确定", "属性", "只读", "详细信息"}
+quoted = re.findall("“([^”]*)”|【([^】]*)】", guide)
+assert len(quoted) > 10, quoted
+for exe in ("zelfix-x64.exe", "zelfix-x86.exe"):
+    data = open(f"{folder}/{exe}", "rb").read()
+    for text in (a or b for a, b in quoted):
+        for part in filter(None, (part.strip() for part in text.split("……"))):
+            assert part in windows_own or part.encode() in data, f"{exe} never shows {part!r}"
 EOF
 
 # Signed: a certificate made for this run only, in the scratch folder.
