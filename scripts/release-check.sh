@@ -58,7 +58,7 @@ first=$work/first/dist
 
 # Reproducible: every file, byte for byte.
 expected="SHA256SUMS $archive zelfix-x64.exe zelfix-x86.exe $guide"
-[ "$(cd "$first" && ls | LC_ALL=C sort | tr '\n' ' ')" = "$expected " ] ||
+[ "$(cd "$first" && printf '%s\n' * | LC_ALL=C sort | tr '\n' ' ')" = "$expected " ] ||
   fail "dist/ holds $(ls "$first"), expected $expected"
 differing=""
 for file in $expected; do
@@ -72,7 +72,7 @@ done
 check_sums() {
   (cd "$1" && sha256sum --check --strict --quiet SHA256SUMS) || fail "SHA256SUMS in $1"
   listed=$(sed 's/^[0-9a-f]\{64\}  //' "$1/SHA256SUMS" | LC_ALL=C sort | tr '\n' ' ')
-  present=$(cd "$1" && ls | grep -vx SHA256SUMS | LC_ALL=C sort | tr '\n' ' ')
+  present=$(cd "$1" && printf '%s\n' * | grep -vx SHA256SUMS | LC_ALL=C sort | tr '\n' ' ')
   [ "$listed" = "$present" ] || fail "SHA256SUMS in $1 names $listed, the folder holds $present"
 }
 check_archive() {
