@@ -32,6 +32,9 @@ if [ -n "${ZELFIX_SIGN_PFX:-}" ] && [ ! -r "$ZELFIX_SIGN_PFX" ]; then
   exit 1
 fi
 
+# A failed run leaves no dist/, neither an earlier one nor half of this one.
+rm -rf dist
+trap '[ $? = 0 ] || rm -rf dist' EXIT
 ./scripts/deps.sh
 
 # Nothing of this machine's settings may reach the files.
@@ -65,8 +68,7 @@ if grep -q 'CMake Warning' build/release-mingw64.configure.log; then
 fi
 grep -h '^-- zelfix: version' build/release-mingw64.configure.log
 
-rm -rf dist
-mkdir -p dist
+mkdir dist
 cp build/release-mingw64/app/zelfix.exe dist/zelfix-x64.exe
 cp build/release-mingw32/app/zelfix.exe dist/zelfix-x86.exe
 # Notepad on Windows 7 needs the byte-order mark and CR LF to show the guide right.
