@@ -77,7 +77,8 @@ check_sums() {
 }
 check_archive() {
   rm -rf "$work/unpacked" && mkdir "$work/unpacked"
-  (cd "$work/unpacked" && unzip -q "$1/$archive") || fail "unzip $1/$archive"
+  # unzip takes the UTF-8 copy of a name, and writes it as UTF-8 only in such a locale.
+  (cd "$work/unpacked" && LC_ALL=C.UTF-8 unzip -q "$1/$archive") || fail "unzip $1/$archive"
   for file in zelfix-x64.exe zelfix-x86.exe $guide; do
     cmp "$1/$file" "$work/unpacked/$file" || fail "$file in the archive differs from dist/"
   done
