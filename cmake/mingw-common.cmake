@@ -7,5 +7,14 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Reproducible executables: the same sources give the same bytes, wherever they were
+# checked out and whenever they were built. Source and build paths are written relative
+# (for __FILE__ and debug information), and the linker leaves the PE header's time stamp
+# at zero (the header's checksum then stops changing too).
+set(ZELFIX_PREFIX_MAPS
+    "-ffile-prefix-map=${CMAKE_SOURCE_DIR}/= -ffile-prefix-map=${CMAKE_BINARY_DIR}/=")
+set(CMAKE_C_FLAGS_INIT "${ZELFIX_PREFIX_MAPS}")
+set(CMAKE_CXX_FLAGS_INIT "${ZELFIX_PREFIX_MAPS}")
 # Everything static: the executables are copied alone onto the operators' PCs.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp")

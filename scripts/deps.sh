@@ -11,6 +11,7 @@ if [ "${1:-all}" != native ]; then
     g++-mingw-w64-i686 wine wine64 xvfb xdotool x11-apps imagemagick fonts-wqy-zenhei
     locales python3 hyperfine"
   packages="$packages openbox"  # the end-to-end suite's window manager
+  packages="$packages osslsigncode openssl unzip"  # signing and checking the release
 fi
 
 missing=""

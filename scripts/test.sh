@@ -52,6 +52,9 @@ step windows-x86_64-under-wine suites mingw64
 # Needs build/native and build/mingw64 from the steps above.
 step end-to-end python3 tests/e2e/e2e.py
 step windows-i686-build build mingw32
+# The site release built twice and compared, checksummed, signed with a throwaway
+# certificate (scripts/release-check.sh, about three minutes).
+step release ./scripts/release-check.sh
 
 if [ -n "$failed" ]; then
   echo "zelfix: FAILED:$failed"

@@ -38,19 +38,31 @@ std::wstring VersionString(std::vector<unsigned char>& data, const std::wstring&
   return std::wstring(static_cast<const wchar_t*>(value));
 }
 
-TEST(Resources, VersionInformationInChineseAndEnglish) {
+// Support reads the version and the site's address in Properties -> Details.
+TEST(Resources, VersionInformationNamesTheVersionAndTheAddressInChineseAndEnglish) {
   std::vector<unsigned char> data = OwnVersionInfo();
+  const std::wstring address = L"" ZELFIX_TEST_ADDRESS;
   EXPECT_EQ(VersionString(data, L"080404B0", L"FileDescription"),
-            L"\u4FEE\u590DZEL\u670D\u52A1\u5668\u8FC1\u79FBIP\u5730\u5740\u51B2\u7A81");
-  EXPECT_EQ(VersionString(data, L"080404B0", L"ProductName"), L"zelfix");
-  EXPECT_EQ(VersionString(data, L"080404B0", L"FileVersion"), L"" ZELFIX_TEST_VERSION);
-  EXPECT_EQ(VersionString(data, L"040904B0", L"ProductName"), L"zelfix");
+            L"\u4FEE\u590DZEL\u670D\u52A1\u5668\u8FC1\u79FBIP\u5730\u5740\u51B2\u7A81 "
+            L"(\u65B0\u5730\u5740 " +
+                address + L")");
+  EXPECT_EQ(VersionString(data, L"040904B0", L"FileDescription"),
+            L"ZEL server address repair (new address " + address + L")");
+  for (const wchar_t* block : {L"080404B0", L"040904B0"}) {
+    SCOPED_TRACE(platform::win32::Narrow(block));
+    EXPECT_EQ(VersionString(data, block, L"ProductName"), L"zelfix");
+    EXPECT_EQ(VersionString(data, block, L"FileVersion"), L"" ZELFIX_TEST_VERSION);
+    EXPECT_EQ(VersionString(data, block, L"ProductVersion"), L"" ZELFIX_TEST_VERSION);
+    EXPECT_EQ(VersionString(data, block, L"TargetServerAddress"), address);
+  }
 
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-  EXPECT_EQ(fixed->dwFileVersionMS,
-            static_cast<DWORD>(MAKELONG(ZELFIX_TEST_VERSION_MINOR, ZELFIX_TEST_VERSION_MAJOR)));
+  const WORD numbers[] = {ZELFIX_TEST_VERSION_NUMBERS};
+  EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(MAKELONG(numbers[1], numbers[0])));
+  EXPECT_EQ(fixed->dwFileVersionLS, static_cast<DWORD>(MAKELONG(numbers[3], numbers[2])));
+  EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
   EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
 
   // Explorer picks the block from the translation list; Chinese comes first.
