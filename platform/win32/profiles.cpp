@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <utility>
 
 #include "platform/filesearch.h"
