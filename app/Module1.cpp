@@ -1,10 +1,13 @@
 #include "app/Module1.h"
 
+#include <vector>
+
 #include "common/CM_FileFolderSystem.h"
 #include "common/CM_GeneralRoutines.h"
 #include "common/RuntimeError.h"
 #include "messages/CM_MessageControl.h"
 #include "platform/dialogs.h"
+#include "platform/profiles.h"
 
 namespace app {
 
@@ -78,10 +81,46 @@ std::string ComposeAdviceTemplate() {
          kLineBreak2 + "如运行后冲突问题仍然存在，请重新启动本修复程序";
 }
 
+namespace {
+
+// The shadow folders of `installations` (in the order given) in every user profile (in
+// the platform's order). Only folders on the system drive have shadows: Windows
+// virtualizes its own Program Files folders, not those of other drives.
+std::vector<std::string> ShadowFolders(const std::vector<std::string>& installations) {
+  const std::string systemDrive = LowerCase(platform::SystemDrive());
+  std::vector<std::string> belowDrive;  // such as "\Program Files\TAMO\ZEL1"
+  for (const std::string& folder : installations) {
+    if (!systemDrive.empty() && LowerCase(folder.substr(0, systemDrive.size())) == systemDrive) {
+      belowDrive.push_back(folder.substr(systemDrive.size()));
+    }
+  }
+  std::vector<std::string> shadows;
+  if (belowDrive.empty()) {
+    return shadows;  // no profile is even listed
+  }
+  for (const std::string& profile : platform::ProfileFolders()) {
+    for (const std::string& path : belowDrive) {
+      shadows.push_back(common::AddBackslash(profile) + kShadowFolder + path);
+    }
+  }
+  return shadows;
+}
+
+}  // namespace
+
 bool RepairAllInstallations(Tally& tally) {
   tally = Tally{};
+  std::vector<std::string> installed;
   for (const char* folder : kCandidateFolders) {
+    const std::int32_t foundBefore = tally.FoundCount;
     RepairInstallation(folder, tally);
+    if (tally.FoundCount != foundBefore) {
+      installed.emplace_back(folder);
+    }
+  }
+  // A user whose copy still holds the old address would go on using it.
+  for (const std::string& shadow : ShadowFolders(installed)) {
+    RepairInstallation(shadow, tally);
   }
   return tally.FoundCount > 0;
 }

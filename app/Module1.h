@@ -43,8 +43,22 @@ struct Tally {
 // Raises the overflow error if a counter would pass its 32-bit range.
 bool RepairInstallation(std::string Folder, Tally& tally);
 
-// Starts `tally` afresh and checks every candidate folder in order. True when some
-// installation was found.
+// Where a user's copy of an installation folder lies, below the user's profile folder
+// and followed by the installation folder without its drive. Windows makes such a copy
+// of a settings file when an older program without a manifest writes below Program
+// Files without administrator rights (file virtualization); that program then reads the
+// copy, not the file, for that user.
+inline constexpr char kShadowFolder[] = "AppData\\Local\\VirtualStore";
+
+// Starts `tally` afresh and checks, in this order:
+// 1. every candidate folder, in the order above;
+// 2. the shadow copies of the installations found in step 1 on the system drive: for
+//    each user profile, sorted by name without regard to case, the shadow of each such
+//    installation in candidate order. A shadow is checked and counted like an
+//    installation and listed by its full folder. A shadow whose installation is missing
+//    is not looked at, nor is anything else in a profile; a profile that may not be
+//    read is passed over.
+// True when some installation or shadow was found.
 bool RepairAllInstallations(Tally& tally);
 
 // The title of every message box and of the folder window; Main sets it first.

@@ -59,6 +59,12 @@ SOME_FAILED = ("检测到如下安装地址已完成修复\r\n"
                "C:\\Program Files\\TAMO\\ZEL1\r\nG:\\Program Files (x86)\\TAMO\\ZEL1\r\n\r\n"
                "以下安装地址修复失败，请检查配置文件是否为只读\r\n"
                "D:\\Program Files\\TAMO\\ZEL1\r\n\r\n" + ASK_OTHER)
+SHADOWS = ("检测到如下安装地址已完成修复\r\n"
+           "C:\\Program Files\\TAMO\\ZEL1\r\nD:\\Program Files (x86)\\TAMO\\ZEL1\r\n"
+           "C:\\users\\operator\\AppData\\Local\\VirtualStore\\Program Files\\TAMO\\ZEL1\r\n\r\n"
+           "以下安装地址修复失败，请检查配置文件是否为只读\r\n"
+           "C:\\users\\inspector\\AppData\\Local\\VirtualStore\\Program Files\\TAMO\\ZEL1"
+           "\r\n\r\n" + ASK_OTHER)
 NOT_BY_NAME = "指定目录非ZEL检测程序安装目录 \r\n\r\nD:\\Data" + " " * 10  # message A
 CHOSEN_FAILED = ("指定目录修复失败\r\n\r\nD:\\TAMO\r\n\r\n"
                  "请检查配置文件是否为只读，或以管理员身份重新运行本修复程序" + " " * 10)
@@ -120,6 +126,13 @@ D_INSTALL = "D:/Program Files/TAMO/ZEL1/BIN/ZEL1.SYS"
 G86_INSTALL = "G:/Program Files (x86)/TAMO/ZEL1/BIN/ZEL1.SYS"
 D_APPS = "D:/Apps/TAMO/ZEL1/BIN/ZEL1.SYS"  # not a candidate folder
 D_TAMO = "D:/TAMO/ZEL1/BIN/ZEL1.SYS"
+# Two users' shadow copies of the C: installation, and one of a D: installation that
+# Windows never makes (D: is not the system drive): that one is left alone.
+SHADOW = "C:/users/{}/AppData/Local/VirtualStore/Program Files{}/TAMO/ZEL1/BIN/ZEL1.SYS"
+OPERATOR_SHADOW = SHADOW.format("operator", "")
+INSPECTOR_SHADOW = SHADOW.format("inspector", "")
+STRAY_SHADOW = SHADOW.format("operator", " (x86)")
+D86_INSTALL = "D:/Program Files (x86)/TAMO/ZEL1/BIN/ZEL1.SYS"
 
 # The folder window from the drive list: choose D:, then into the folder list.
 TO_D = [Key("d", "d d", {"drive": "d:", "focus": "ComboBox"}),
@@ -168,6 +181,10 @@ SCENARIOS = [
     Scenario("read-only-listed-as-failed", {C_INSTALL: OLD, D_INSTALL: OLD, G86_INSTALL: NEW},
              [Box(QUESTION, SOME_FAILED, "no")], changed={C_INSTALL: NEW},
              readonly=(D_INSTALL,)),
+    Scenario("shadow-copies", {C_INSTALL: OLD, OPERATOR_SHADOW: OLD, INSPECTOR_SHADOW: OLD,
+                               D86_INSTALL: NEW, STRAY_SHADOW: OLD},
+             [Box(QUESTION, SHADOWS, "no")], changed={C_INSTALL: NEW, OPERATOR_SHADOW: NEW},
+             readonly=(INSPECTOR_SHADOW,)),
     Scenario("chosen-folder-not-installation", {D_TAMO: OLD}, [
         Box(WARNING, NOTHING_FOUND, "ok"),
         Window({"focus": "ComboBox"}),
@@ -402,7 +419,13 @@ class Wine:
         for letter in "cdefg":
             (drives / letter).mkdir(parents=True, exist_ok=True)
         for name in ("windows", "users", "ProgramData"):
-            (drives / "c" / name).symlink_to(self.prefix / "drive_c" / name)
+            place, own = drives / "c" / name, self.prefix / "drive_c" / name
+            if place.is_dir():
+                # The scenario's user profiles: Wine's own go beside them.
+                for entry in own.iterdir():
+                    (place / entry.name).symlink_to(entry)
+            else:
+                place.symlink_to(own)
         for letter in "cdefg":
             link = self.prefix / "dosdevices" / f"{letter}:"
             if link.is_symlink():

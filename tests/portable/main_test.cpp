@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "app/Module1.h"
 #include "tests/support/FakeWindow.h"
@@ -14,6 +15,7 @@ namespace {
 using testsupport::ScratchDrives;
 using testsupport::Settings;
 using testsupport::SettingsFileOf;
+using testsupport::ShadowOf;
 
 const std::string kTitle = "修复ZEL服务器迁移IP地址冲突";
 const std::string kFirst = "C:\\Program Files\\TAMO\\ZEL1";
@@ -50,6 +52,34 @@ TEST_F(MainRun, CompleteRepairShowsTheCompletionBoxAndEnds) {
   EXPECT_EQ(dialogs.boxes[0].caption, kTitle);
   EXPECT_EQ(dialogs.boxes[0].flags, 4160u);
   EXPECT_EQ(windows.opened, 0);
+}
+
+TEST_F(MainRun, ShadowCopyIsRepairedWithItsInstallation) {
+  const std::string shadow = ShadowOf("zelfix-test-operator", kFirst);
+  drives.WriteFile(SettingsFileOf(kFirst), Settings("10.1.1.1"));
+  drives.WriteFile(SettingsFileOf(shadow), Settings("10.1.1.1"));
+  app::Main();
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].prompt.substr(0, 27), "系统自动修复已完成");
+  EXPECT_EQ(drives.ReadFile(SettingsFileOf(kFirst)), Settings(app::TargetServerAddress));
+  EXPECT_EQ(drives.ReadFile(SettingsFileOf(shadow)), Settings(app::TargetServerAddress));
+  // Nothing else in the profile was written, nothing was left beside the file.
+  EXPECT_EQ(drives.List(testsupport::ProfileOf("zelfix-test-operator")),
+            std::vector<std::string>{"AppData"});
+  EXPECT_EQ(drives.List(shadow + "\\BIN"), std::vector<std::string>{"ZEL1.SYS"});
+}
+
+TEST_F(MainRun, ReadOnlyShadowCopyIsListedAsFailed) {
+  const std::string shadow = ShadowOf("zelfix-test-operator", kFirst);
+  drives.WriteFile(SettingsFileOf(kFirst), Settings("10.1.1.1"));
+  drives.WriteFile(SettingsFileOf(shadow), Settings("10.1.1.1"));
+  drives.SetReadOnly(SettingsFileOf(shadow));
+  app::Main();  // Enter: No
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].prompt, "检测到如下安装地址已完成修复\r\n" + kFirst + "\r\n\r\n" +
+                                         "以下安装地址修复失败，请检查配置文件是否为只读\r\n" +
+                                         shadow + "\r\n\r\n" + kQuestion + "     ");
+  EXPECT_EQ(drives.ReadFile(SettingsFileOf(shadow)), Settings("10.1.1.1"));
 }
 
 TEST_F(MainRun, NothingFoundWarnsThenOpensTheWindow) {

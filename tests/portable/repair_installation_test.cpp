@@ -14,8 +14,11 @@ using app::TargetServerAddress;
 using testsupport::ScratchDrives;
 using testsupport::Settings;
 using testsupport::SettingsFileOf;
+using testsupport::ShadowOf;
 
 const std::string kFirst = "C:\\Program Files\\TAMO\\ZEL1";
+const std::string kSecond = "D:\\Program Files\\TAMO\\ZEL1";
+const std::string kSixth = "C:\\Program Files (x86)\\TAMO\\ZEL1";
 const std::string kSeventh = "D:\\Program Files (x86)\\TAMO\\ZEL1";
 const std::string kTenth = "G:\\Program Files (x86)\\TAMO\\ZEL1";
 
@@ -75,6 +78,45 @@ TEST(RepairAllInstallations, ListsFoldersInCandidateOrder) {
   EXPECT_EQ(tally.CorrectCount, 2);
   EXPECT_EQ(tally.FoundList, kFirst + "\r\n" + kSeventh);
   EXPECT_TRUE(tally.Rewritten);
+}
+
+TEST(RepairAllInstallations, ShadowCopiesFollowByProfileThenCandidate) {
+  ScratchDrives drives;
+  const std::string aFirst = ShadowOf("zelfix-test-a", kFirst);
+  const std::string aSixth = ShadowOf("zelfix-test-a", kSixth);
+  const std::string bFirst = ShadowOf("ZELFIX-TEST-B", kFirst);
+  // Made in the other order; sorted without regard to case, user a comes first.
+  drives.WriteFile(SettingsFileOf(bFirst), Settings("10.2.2.2"));
+  drives.WriteFile(SettingsFileOf(aSixth), Settings(TargetServerAddress));
+  drives.WriteFile(SettingsFileOf(aFirst), Settings("10.1.1.1"));
+  drives.MakeFolder(testsupport::ProfileOf("zelfix-test-c"));  // a profile without a shadow
+  drives.WriteFile(SettingsFileOf(kSixth), Settings("10.6.6.6"));
+  drives.WriteFile(SettingsFileOf(kFirst), Settings(TargetServerAddress));
+  Tally tally;
+  app::RepairAllInstallations(tally);
+  EXPECT_EQ(tally.FoundList,
+            kFirst + "\r\n" + kSixth + "\r\n" + aFirst + "\r\n" + aSixth + "\r\n" + bFirst);
+  EXPECT_EQ(tally.FoundCount, 5);
+  EXPECT_EQ(tally.CorrectCount, 5);
+  EXPECT_TRUE(tally.Rewritten);
+  EXPECT_EQ(AddressIn(aFirst), TargetServerAddress);
+  EXPECT_EQ(AddressIn(bFirst), TargetServerAddress);
+}
+
+TEST(RepairAllInstallations, ShadowOfAMissingInstallationIsUntouched) {
+  ScratchDrives drives;
+  // Installed on D: only, which Windows does not virtualize: the shadows in the profile
+  // belong to C: installations that are gone.
+  drives.WriteFile(SettingsFileOf(kSecond), Settings("10.2.2.2"));
+  const std::string old = Settings("10.1.1.1");
+  drives.WriteFile(SettingsFileOf(ShadowOf("zelfix-test-a", kFirst)), old);
+  drives.WriteFile(SettingsFileOf(ShadowOf("zelfix-test-a", kSixth)), old);
+  Tally tally;
+  app::RepairAllInstallations(tally);
+  EXPECT_EQ(tally.FoundList, kSecond);
+  EXPECT_EQ(tally.FoundCount, 1);
+  EXPECT_EQ(drives.ReadFile(SettingsFileOf(ShadowOf("zelfix-test-a", kFirst))), old);
+  EXPECT_EQ(drives.ReadFile(SettingsFileOf(ShadowOf("zelfix-test-a", kSixth))), old);
 }
 
 TEST(RepairInstallation, MissingSectionIsCreated) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -40,6 +41,29 @@ fs::path HostPath(const std::string& windowsPath) {
 
 const char* const kWipedFolders[] = {"Program Files\\TAMO", "Program Files (x86)\\TAMO",
                                      "zelfix-test"};
+
+const char kProfiles[] = "C:\\users";
+const char kScratchProfilePrefix[] = "zelfix-test-";
+
+bool IsScratchProfile(std::string name) {
+  std::transform(name.begin(), name.end(), name.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return name.rfind(kScratchProfilePrefix, 0) == 0;
+}
+
+// Gives back every write (and read) permission below `host` and removes it.
+void RemoveTree(const fs::path& host) {
+  std::error_code ignored;
+  fs::permissions(host, fs::perms::owner_all, fs::perm_options::add, ignored);
+  for (auto it = fs::recursive_directory_iterator(host, ignored);
+       it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+#ifdef _WIN32
+    SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
+#endif
+  }
+  fs::remove_all(host, ignored);
+}
 
 }  // namespace
 
@@ -99,17 +123,15 @@ void ScratchDrives::Wipe() {
       const std::string windowsPath = std::string(1, drive) + ":\\" + folder;
       std::error_code ignored;
       const fs::path host = HostPath(windowsPath);
-      if (!fs::exists(host, ignored)) {
-        continue;
+      if (fs::exists(host, ignored)) {
+        RemoveTree(host);
       }
-      for (auto it = fs::recursive_directory_iterator(host, ignored);
-           it != fs::recursive_directory_iterator(); it.increment(ignored)) {
-        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-#ifdef _WIN32
-        SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
-#endif
-      }
-      fs::remove_all(host, ignored);
+    }
+  }
+  std::error_code ignored;
+  for (const auto& entry : fs::directory_iterator(HostPath(kProfiles), ignored)) {
+    if (IsScratchProfile(entry.path().filename().u8string())) {
+      RemoveTree(entry.path());
     }
   }
 }
@@ -193,6 +215,20 @@ std::vector<std::string> ScratchDrives::List(const std::string& windowsFolder) {
 
 std::string SettingsFileOf(const std::string& installationFolder) {
   return installationFolder + "\\BIN\\ZEL1.SYS";
+}
+
+std::string ProfileOf(const std::string& user) {
+  if (!IsScratchProfile(user)) {
+    ADD_FAILURE() << "not a scratch user's name: " << user;
+  }
+  return std::string(kProfiles) + "\\" + user;
+}
+
+std::string ShadowOf(const std::string& user, const std::string& installationFolder) {
+  if (installationFolder.rfind("C:\\", 0) != 0) {
+    ADD_FAILURE() << "not a folder on C: " << installationFolder;
+  }
+  return ProfileOf(user) + "\\AppData\\Local\\VirtualStore" + installationFolder.substr(2);
 }
 
 std::string Settings(const std::string& address) {

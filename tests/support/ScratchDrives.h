@@ -5,7 +5,10 @@
 // win32: the drives C: to G: of the throwaway Wine prefix that wine-run.sh prepares. Only
 //        allowed when ZELFIX_TEST_SANDBOX=1 says so, because the tests create and delete
 //        folders such as C:\Program Files\TAMO; elsewhere the constructor aborts the test
-//        program. The TAMO folders and C:\zelfix-test are wiped before and after.
+//        program. The TAMO folders, C:\zelfix-test and the scratch profiles are wiped
+//        before and after.
+// Scratch user profiles go into C:\users, the profiles folder of both: Wine's own, and
+// the one the posix stand-in looks at.
 //
 // The file helpers take Windows paths and work on the host directly, never through the
 // code under test. They fail the current test (ADD_FAILURE) when the host refuses.
@@ -46,6 +49,13 @@ class ScratchDrives {
 
 // The installation folders the program looks at, for building test files.
 std::string SettingsFileOf(const std::string& installationFolder);
+
+// A scratch user's profile folder, C:\users\<user>. The name must start with
+// "zelfix-test-" (in any letter case): those profiles are the ones wiped.
+std::string ProfileOf(const std::string& user);
+
+// The folder of a scratch user's shadow copy of an installation folder on C:.
+std::string ShadowOf(const std::string& user, const std::string& installationFolder);
 
 // A minimal settings file whose "webserver" value is `address`.
 std::string Settings(const std::string& address);

@@ -1,0 +1,59 @@
+// posix user profiles: the Wine prefix's C:, with the profiles in "C:\users" as Wine
+// keeps them.
+//
+// Implements: the system drive (always C:, where Wine keeps its Windows folder), the
+// profiles folder and its subfolders. Not implemented: a profiles folder moved elsewhere
+// in the prefix's registry.
+#include "platform/profiles.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <optional>
+
+#include "platform/posix/unicode.h"
+#include "platform/posix/winpath.h"
+
+namespace platform {
+
+std::string SystemDrive() {
+  return "C:";
+}
+
+std::string ProfilesFolder() {
+  return "C:\\users";
+}
+
+std::vector<std::string> ProfileFolders() {
+  const std::string folder = ProfilesFolder();
+  const std::optional<posix::WindowsPath> parsed = posix::ParseWindowsPath(folder);
+  if (!parsed) {
+    return {};
+  }
+  const posix::HostLocation location = posix::Locate(*parsed);
+  const std::optional<std::vector<std::string>> names =
+      location.exists ? posix::ReadFolderNames(location.hostPath) : std::nullopt;
+  if (!names) {
+    return {};
+  }
+  std::vector<std::string> profiles;
+  for (const std::string& name : *names) {
+    struct stat info {};
+    const std::string hostPath = location.hostPath + "/" + name;
+    if (name != "." && name != ".." && lstat(hostPath.c_str(), &info) == 0 &&
+        S_ISDIR(info.st_mode)) {
+      profiles.push_back(name);
+    }
+  }
+  std::sort(profiles.begin(), profiles.end(), [](const std::string& a, const std::string& b) {
+    const std::string foldedA = posix::FoldCase(a);
+    const std::string foldedB = posix::FoldCase(b);
+    return foldedA != foldedB ? foldedA < foldedB : a < b;
+  });
+  for (std::string& name : profiles) {
+    name = folder + "\\" + name;
+  }
+  return profiles;
+}
+
+}  // namespace platform

@@ -1,0 +1,84 @@
+// win32 user profiles: GetSystemWindowsDirectoryW, GetProfilesDirectoryW (userenv) and
+// the file search.
+//
+// Implements: the system drive, the profiles folder as the system names it, and its
+// subfolders that are not reparse points. Not implemented: profiles that the registry's
+// profile list places outside the profiles folder; they are not looked at.
+#include "platform/profiles.h"
+
+#include <userenv.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <utility>
+
+#include "platform/filesearch.h"
+#include "platform/win32/wide.h"
+
+namespace platform {
+
+namespace {
+
+std::wstring Lowered(const std::string& name) {
+  std::wstring wide = win32::Widen(name);
+  if (!wide.empty()) {
+    // The invariant mapping, so that the order does not change with the user's locale.
+    LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, wide.data(),
+                  static_cast<int>(wide.size()), wide.data(), static_cast<int>(wide.size()),
+                  nullptr, nullptr, 0);
+  }
+  return wide;
+}
+
+}  // namespace
+
+std::string SystemDrive() {
+  wchar_t folder[MAX_PATH + 1] = {};
+  const UINT length = GetSystemWindowsDirectoryW(folder, MAX_PATH + 1);
+  if (length < 2 || length > MAX_PATH || folder[1] != L':') {
+    return std::string();
+  }
+  return win32::Narrow(folder, 2);
+}
+
+std::string ProfilesFolder() {
+  DWORD size = 0;
+  GetProfilesDirectoryW(nullptr, &size);
+  if (size == 0) {
+    return std::string();
+  }
+  std::wstring buffer(size, L'\0');
+  if (!GetProfilesDirectoryW(buffer.data(), &size)) {
+    return std::string();
+  }
+  buffer.resize(wcsnlen(buffer.c_str(), buffer.size()));
+  while (buffer.size() > 3 && buffer.back() == L'\\') {
+    buffer.pop_back();
+  }
+  return win32::Narrow(buffer);
+}
+
+std::vector<std::string> ProfileFolders() {
+  const std::string folder = ProfilesFolder();
+  if (folder.empty()) {
+    return {};
+  }
+  std::vector<std::pair<std::wstring, std::string>> names;
+  for (const FoundEntry& entry : FindEntries(folder + "\\*")) {
+    const bool profile = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                         (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
+                         entry.name != "." && entry.name != "..";
+    if (profile) {
+      names.emplace_back(Lowered(entry.name), entry.name);
+    }
+  }
+  std::sort(names.begin(), names.end());
+  std::vector<std::string> profiles;
+  for (const auto& name : names) {
+    profiles.push_back(folder + "\\" + name.second);
+  }
+  return profiles;
+}
+
+}  // namespace platform
