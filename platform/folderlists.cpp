@@ -260,9 +260,6 @@ std::string DirectorySearch(const std::string& path, std::uint32_t mask) {
     pattern += "*";
   }
   for (const FoundEntry& entry : FindEntries(pattern)) {
-    if (entry.name == "." || entry.name == "..") {
-      continue;
-    }
     const bool excluded =
         ((entry.attributes & kAttributeDirectory) != 0 && (mask & kAttributeDirectory) == 0) ||
         ((entry.attributes & kAttributeHidden) != 0 && (mask & kAttributeHidden) == 0) ||
