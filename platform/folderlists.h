@@ -48,7 +48,8 @@ class FolderList {
   // Opens a folder given by its full path, or - for a drive text such as "d:" or
   // "d: [DATA]" - that drive's current folder (the process's current folder when it is
   // on that drive, otherwise the drive's root). Returns whether the open folder changed.
-  // Raises PathNotFoundError() or DeviceUnavailableError() when it cannot be opened, and
+  // Raises PathNotFoundError(), PermissionDeniedError() (the folder, or one on the way
+  // to it, may not be read) or DeviceUnavailableError() when it cannot be opened, and
   // then keeps showing what it showed.
   bool SetPath(const std::string& pathOrDrive);
 

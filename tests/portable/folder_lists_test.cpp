@@ -203,6 +203,8 @@ TEST(DirectorySearch, FindsWhatTheMaskAllows) {
   EXPECT_EQ(DirectorySearch(kMiddle + "\\Alpha\\", mask), ".");
   EXPECT_EQ(DirectorySearch(kMiddle + "\\Alpha\\", hidden), "");
   EXPECT_EQ(DirectorySearch(kMiddle + "\\missing\\", mask), "");
+  // A drive's root has no ".".
+  EXPECT_NE(DirectorySearch("C:\\", mask), ".");
 }
 
 TEST(DirectorySearch, SpacesOnlyFindNothing) {
