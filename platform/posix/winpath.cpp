@@ -114,16 +114,24 @@ std::shared_ptr<const std::vector<FolderEntry>> ReadFromDisk(const std::string& 
   return entries;
 }
 
-// The listings read in this run, keyed by the folder's identity - so that a folder
-// reached by two paths is read once, and a path that has come to name another folder is
-// not answered from the old one. Each is dropped when inotify reports a change in its
-// folder: an entry created, deleted or renamed, attributes changed (the folder's own
-// too, as when it becomes unreadable), or the folder itself deleted or moved.
+// The listings of large folders read in this run, keyed by the folder's identity - so
+// that a folder reached by two paths is read once, and a path that has come to name
+// another folder is not answered from the old one. Each is dropped when inotify reports a
+// change in its folder: an entry created, deleted or renamed, attributes changed (the
+// folder's own too, as when it becomes unreadable), or the folder itself deleted or
+// moved.
+//
+// Only large folders are kept: once the process has watched a folder, closing the
+// watch when it ends costs a wait of several milliseconds in the kernel, more than
+// reading a small folder a few more times. A folder is known to be large only once it
+// has been read, and it must be watched before it is read, so a large folder is read
+// twice: the first time, and once more under watch.
 class FolderCache {
  public:
+  // Never destroyed: freeing large listings as the process ends is time spent for nothing.
   static FolderCache& Instance() {
-    static FolderCache cache;
-    return cache;
+    static FolderCache* const cache = new FolderCache;
+    return *cache;
   }
 
   std::shared_ptr<const std::vector<FolderEntry>> Entries(const std::string& hostFolder,
@@ -142,6 +150,7 @@ class FolderCache {
       return std::nullopt;
     }
     if (!listing->indexed) {
+      listing->byKey.reserve(listing->entries->size());
       for (const FolderEntry& entry : *listing->entries) {
         if (entry.name != "." && entry.name != "..") {
           listing->byKey.emplace(WindowsKey(entry.name), entry.name);
@@ -157,9 +166,9 @@ class FolderCache {
     return names;
   }
 
-  std::size_t Reads() {
+  std::size_t EntriesRead() {
     const std::lock_guard<std::mutex> lock(mutex_);
-    return reads_;
+    return entriesRead_;
   }
 
  private:
@@ -170,13 +179,17 @@ class FolderCache {
     bool indexed = false;
   };
 
+  // From how many entries on a folder is kept.
+  static constexpr std::size_t kLargeFolder = 10000;
   // A bound on the folders watched at once; past it everything kept is let go.
-  static constexpr std::size_t kMaxFolders = 256;
+  static constexpr std::size_t kMaxFolders = 64;
   static constexpr std::uint32_t kChanges = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
                                             IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
   std::shared_ptr<Listing> Find(const std::string& hostFolder, int& error) {
-    Open();
+    if (owner_ != getpid()) {
+      Restart();
+    }
     Drain();
     struct stat info {};
     if (stat(hostFolder.c_str(), &info) != 0) {
@@ -193,17 +206,25 @@ class FolderCache {
     }
     // Watched before it is read, so that a change while reading drops what was read.
     int watch = -1;
-    if (inotify_ >= 0) {
+    if (large_.count(identity) != 0) {
+      if (inotify_ < 0) {
+        inotify_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+      }
       if (listings_.size() >= kMaxFolders) {
         Forget();
       }
-      watch = inotify_add_watch(inotify_, hostFolder.c_str(), kChanges);
+      if (inotify_ >= 0) {
+        watch = inotify_add_watch(inotify_, hostFolder.c_str(), kChanges);
+      }
     }
-    ++reads_;
     auto listing = std::make_shared<Listing>();
     listing->entries = ReadFromDisk(hostFolder, error);
     if (!listing->entries) {
       return nullptr;
+    }
+    entriesRead_ += listing->entries->size();
+    if (listing->entries->size() >= kLargeFolder) {
+      large_.insert(identity);
     }
     if (watch >= 0) {
       watches_[watch] = identity;
@@ -214,17 +235,14 @@ class FolderCache {
 
   // One inotify instance per process: a child made by fork shares its parent's, and
   // must not take the parent's events away from it.
-  void Open() {
-    if (owner_ == getpid()) {
-      return;
-    }
+  void Restart() {
     if (inotify_ >= 0) {
       close(inotify_);
+      inotify_ = -1;
     }
     listings_.clear();
     watches_.clear();
     owner_ = getpid();
-    inotify_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   }
 
   void Drain() {
@@ -270,7 +288,8 @@ class FolderCache {
   int inotify_ = -1;
   std::map<Identity, std::shared_ptr<Listing>> listings_;
   std::unordered_map<int, Identity> watches_;
-  std::size_t reads_ = 0;
+  std::set<Identity> large_;  // folders found large when read
+  std::size_t entriesRead_ = 0;
 };
 
 // The entry of `folder` (ending in "/") that `name` names: the name itself when an entry
@@ -343,8 +362,8 @@ std::shared_ptr<const std::vector<FolderEntry>> ReadFolder(const std::string& ho
   return FolderCache::Instance().Entries(hostFolder, error != nullptr ? *error : ignored);
 }
 
-std::size_t FolderReadCount() {
-  return FolderCache::Instance().Reads();
+std::size_t FolderEntriesRead() {
+  return FolderCache::Instance().EntriesRead();
 }
 
 std::optional<std::string> DriveRoot(char drive) {

@@ -18,10 +18,11 @@
 // nothing. Drive-relative paths ("D:foo") are taken relative to the current folder when
 // it is on that drive, otherwise to the drive's root.
 //
-// Folder listings, which the Windows-way matching needs, are kept for the rest of the
-// run and dropped as soon as the folder changes (inotify tells), so that a large folder
-// is read once however many paths go through it. Where inotify is not available nothing
-// is kept. The prefix itself is read on every call.
+// The listing of a large folder (10 000 entries or more), which the Windows-way matching
+// needs, is kept for the rest of the run and dropped as soon as the folder changes
+// (inotify tells), so that such a folder is read twice at most however many paths go
+// through it. Smaller folders, and every folder where inotify is not available, are read
+// again each time. The prefix itself is read on every call.
 #pragma once
 
 #include <cstddef>
@@ -92,9 +93,9 @@ struct FolderEntry {
 std::shared_ptr<const std::vector<FolderEntry>> ReadFolder(const std::string& hostFolder,
                                                            int* error = nullptr);
 
-// How many times a folder was read from the file system rather than from a kept
-// listing, since the process started: for tests and measurements.
-std::size_t FolderReadCount();
+// How many folder entries were read from the file system rather than from a kept
+// listing since the process started ("." and ".." included): for tests and measurements.
+std::size_t FolderEntriesRead();
 
 // Whether a name matches a Windows wildcard pattern ("*" and "?", "*.*" matching names
 // without a dot too), without regard to case.
