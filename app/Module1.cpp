@@ -53,8 +53,8 @@ bool RepairInstallation(std::string Folder, Tally& tally) {
   if (!common::FileExists(settingsPath)) {
     return false;
   }
-  common::CheckedIncrement(tally.FoundCount);
   AppendLine(tally.FoundList, Folder);
+  common::CheckedIncrement(tally.FoundCount);
 
   std::string value = ReadServerAddress(settingsPath);
   if (value != TargetServerAddress) {

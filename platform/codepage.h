@@ -11,11 +11,13 @@
 namespace platform {
 
 // The number of bytes `text` (UTF-8) takes when converted to the ANSI code page, without
-// a terminating NUL. A character the code page cannot hold counts one byte for each of
-// its UTF-16 units, as the Windows conversion puts one replacement byte in their place.
-// Never fails: a malformed UTF-8 byte counts as one unrepresentable character.
+// a terminating NUL. A character the code page cannot hold counts as the look-alike the
+// Windows conversion puts in its place ("¢" as the full-width "￠"), or, without one, one
+// byte for each of its UTF-16 units, each becoming "?". Never fails: a malformed UTF-8
+// byte counts as one unrepresentable character.
 //
-// win32: WideCharToMultiByte(CP_ACP). posix: GBK through iconv.
+// win32: WideCharToMultiByte(CP_ACP). posix: code page 936 with Windows' table
+// (platform/posix/gbk.h).
 std::size_t AnsiByteCount(const std::string& text);
 
 }  // namespace platform

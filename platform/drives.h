@@ -26,7 +26,14 @@ std::string CurrentFolder();
 
 // The names of the subfolders of `folder` (a full path), without "." and "..", hidden
 // and system folders left out, sorted without regard to case. Nothing when the folder
-// cannot be read: missing, not a folder, or its drive not ready.
+// cannot be read: missing, not a folder, its drive not ready, or access denied.
 std::optional<std::vector<std::string>> ListSubfolders(const std::string& folder);
+
+// Whether `folder` (a full path) is a folder that can be read, told apart from one that
+// is missing (or a file, or on a drive that is not ready) and one that exists but may
+// not be read - it or a folder on the way to it - so that a caller can say why a folder
+// cannot be opened.
+enum class FolderState { kReadable, kMissing, kAccessDenied };
+FolderState CheckFolder(const std::string& folder);
 
 }  // namespace platform

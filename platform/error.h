@@ -26,6 +26,7 @@ class RuntimeError : public std::runtime_error {
 // report means the same to anyone who supports the program.
 inline constexpr int kOverflowErrorNumber = 6;
 inline constexpr int kDeviceUnavailableErrorNumber = 68;
+inline constexpr int kPermissionDeniedErrorNumber = 70;
 inline constexpr int kPathNotFoundErrorNumber = 76;
 inline constexpr int kPlatformErrorNumber = 51;
 
@@ -35,6 +36,9 @@ inline RuntimeError DeviceUnavailableError() {
 }
 inline RuntimeError PathNotFoundError() {
   return RuntimeError(kPathNotFoundErrorNumber, "路径未找到");
+}
+inline RuntimeError PermissionDeniedError() {
+  return RuntimeError(kPermissionDeniedErrorNumber, "拒绝的权限");
 }
 
 }  // namespace platform

@@ -7,10 +7,11 @@
 // folder that may not be read all give no entries; nothing here raises.
 //
 // win32: FindFirstFileW / FindNextFileW / FindClose.
-// posix: the folder is resolved as Wine does (platform/posix/winpath.h); "." and ".."
-//        are listed first for a pattern that matches them, the other entries follow
-//        sorted without regard to case. Names starting with "." are hidden; a file
-//        without any write permission bit is read-only.
+// posix: the folder is resolved as platform/posix/winpath.h says; "." and ".." are
+//        listed first for a pattern that matches them (a drive's root has neither, as
+//        on Windows), the other entries follow sorted without regard to case. Names
+//        starting with "." are hidden; a file without any write permission bit is
+//        read-only.
 #pragma once
 
 #include <cstddef>

@@ -52,15 +52,21 @@ std::string CurrentFolderOn(char drive) {
 // drive, as a network folder does - the root of the first drive that can be.
 std::string StartFolder() {
   const std::string current = CurrentFolder();
-  if (StartsWithDrive(current) && ListSubfolders(current)) {
+  if (StartsWithDrive(current) && CheckFolder(current) == FolderState::kReadable) {
     return current;
   }
   for (const DriveInfo& drive : ListDrives()) {
-    if (ListSubfolders(RootOf(drive.letter))) {
+    if (CheckFolder(RootOf(drive.letter)) == FolderState::kReadable) {
       return RootOf(drive.letter);
     }
   }
   return std::string();
+}
+
+// Why `folder` cannot be opened.
+RuntimeError NotOpened(const std::string& folder) {
+  return CheckFolder(folder) == FolderState::kAccessDenied ? PermissionDeniedError()
+                                                           : PathNotFoundError();
 }
 
 struct ResolvedFolder {
@@ -124,7 +130,7 @@ ResolvedFolder Resolve(const std::string& pathOrDrive) {
   AppendNames(rest, resolved.names);
 
   std::string folder = RootOf(resolved.drive);
-  if (!ListSubfolders(folder)) {
+  if (CheckFolder(folder) != FolderState::kReadable) {
     throw DeviceUnavailableError();
   }
   for (std::string& name : resolved.names) {
@@ -133,7 +139,7 @@ ResolvedFolder Resolve(const std::string& pathOrDrive) {
     }
     const std::optional<FoundEntry> entry = FindFirstEntry(Join(folder, name));
     if (!entry || (entry->attributes & kAttributeDirectory) == 0) {
-      throw PathNotFoundError();
+      throw NotOpened(Join(folder, name));
     }
     name = entry->name;
     folder = Join(folder, name);
@@ -203,7 +209,7 @@ bool FolderList::SetPath(const std::string& pathOrDrive) {
   }
   std::optional<std::vector<std::string>> subfolders = ListSubfolders(path);
   if (!subfolders) {
-    throw PathNotFoundError();
+    throw NotOpened(path);
   }
   const bool changed = path != path_;
   path_ = std::move(path);
@@ -260,9 +266,6 @@ std::string DirectorySearch(const std::string& path, std::uint32_t mask) {
     pattern += "*";
   }
   for (const FoundEntry& entry : FindEntries(pattern)) {
-    if (entry.name == "." || entry.name == "..") {
-      continue;
-    }
     const bool excluded =
         ((entry.attributes & kAttributeDirectory) != 0 && (mask & kAttributeDirectory) == 0) ||
         ((entry.attributes & kAttributeHidden) != 0 && (mask & kAttributeHidden) == 0) ||

@@ -48,7 +48,8 @@ class FolderList {
   // Opens a folder given by its full path, or - for a drive text such as "d:" or
   // "d: [DATA]" - that drive's current folder (the process's current folder when it is
   // on that drive, otherwise the drive's root). Returns whether the open folder changed.
-  // Raises PathNotFoundError() or DeviceUnavailableError() when it cannot be opened, and
+  // Raises PathNotFoundError(), PermissionDeniedError() (the folder, or one on the way
+  // to it, may not be read) or DeviceUnavailableError() when it cannot be opened, and
   // then keeps showing what it showed.
   bool SetPath(const std::string& pathOrDrive);
 
@@ -81,8 +82,9 @@ class FolderList {
 // that `path` (a file or folder name, or a pattern with wildcards in its last part)
 // matches, or empty text. Plain files always count; folders count when the mask has
 // kAttributeDirectory (16), hidden entries when it has kAttributeHidden (2), system
-// entries when it has kAttributeSystem (4). "." and ".." never count. A path ending in a
-// separator searches the folder's contents.
+// entries when it has kAttributeSystem (4). A path ending in a separator searches the
+// folder's contents, which list "." first below a drive's root: with kAttributeDirectory
+// in the mask, "D:\empty\" answers "." - the folder exists even when it is empty.
 std::string DirectorySearch(const std::string& path, std::uint32_t mask);
 
 }  // namespace platform

@@ -40,6 +40,25 @@ WINEPREFIX=$prefix hyperfine --style none --warmup 5 --runs 200 -N \
   --prepare true --command-name true true >"$out/program.log" </dev/null
 grep -q 192.0.2.10 "$settings" || { echo "zelfix: the program did not rewrite the file" >&2; exit 1; }
 
+echo "zelfix: the run over a large C:" >&2
+rm -rf "$prefix/drive_c/Program Files"
+mkdir "$prefix/aside"
+python3 -c '
+import os, sys
+for i in range(200000):
+    os.mkdir(os.path.join(sys.argv[1] if i < 50000 else sys.argv[2], f"folder{i:06d}"))
+' "$prefix/drive_c" "$prefix/aside"
+for count in 50000 200000; do
+  if [ "$count" = 200000 ]; then
+    find "$prefix/aside" -mindepth 1 -maxdepth 1 -exec mv -t "$prefix/drive_c" {} +
+  fi
+  WINEPREFIX=$prefix strace -f -c -e trace=getdents64 -o "$out/large-$count.strace" \
+    build/bench/app/zelfix </dev/null >/dev/null 2>&1
+  WINEPREFIX=$prefix hyperfine --style none --warmup 1 --runs 10 -N \
+    --export-json "$out/large-$count.json" --command-name zelfix build/bench/app/zelfix \
+    >"$out/large-$count.log" </dev/null
+done
+
 python3 - "$out" <<'EOF'
 import csv, json, sys, os
 
@@ -85,4 +104,18 @@ print(f"Whole automatic run (ten candidates, one installation rewritten): "
       f"{program['mean'] * 1000:.2f} ms ± {program['stddev'] * 1000:.2f} ms; "
       f"`true`: {floor['mean'] * 1000:.2f} ms ± {floor['stddev'] * 1000:.2f} ms "
       f"({program['mean'] / floor['mean']:.1f} ×)")
+
+print()
+for count in (50000, 200000):
+    with open(os.path.join(out, f"large-{count}.json")) as f:
+        run = json.load(f)["results"][0]
+    calls = 0
+    with open(os.path.join(out, f"large-{count}.strace")) as f:
+        for line in f:
+            fields = line.split()
+            if len(fields) >= 5 and fields[-1] == "getdents64":
+                calls = int(fields[3])
+    print(f"Nothing installed, {count} folders in C:\\, up to the folder window: "
+          f"{run['mean'] * 1000:.0f} ms ± {run['stddev'] * 1000:.0f} ms, "
+          f"{calls} getdents64 calls")
 EOF

@@ -5,11 +5,11 @@
 #   deps.sh          everything the tests need
 set -eu
 
-packages="cmake ninja-build g++ googletest"
+packages="cmake ninja-build g++ googletest libicu-dev"
 if [ "${1:-all}" != native ]; then
   packages="$packages clang libclang-rt-14-dev libbenchmark-dev g++-mingw-w64-x86-64
     g++-mingw-w64-i686 wine wine64 xvfb xdotool x11-apps imagemagick fonts-wqy-zenhei
-    locales python3 hyperfine"
+    locales python3 hyperfine strace"
   packages="$packages openbox"  # the end-to-end suite's window manager
   packages="$packages osslsigncode openssl unzip"  # signing and checking the release
 fi

@@ -1,4 +1,4 @@
-// posix code page services: the ANSI code page is GBK (936), as on the target systems.
+// posix code page services: the ANSI code page is 936, as on the target systems.
 #include "platform/codepage.h"
 
 #include "platform/posix/gbk.h"

@@ -2,14 +2,20 @@
 //
 // Implements: every drive the prefix names, a link that leads nowhere listed as a drive
 // without a medium; the volume label from a ".windows-label" file in the drive's root,
-// as Wine keeps it; the current folder by its Windows name. Not implemented: per-drive
-// current folders (only the process's one) and the system attribute (never set).
+// as Wine keeps it; the current folder by its Windows name; folders that may not be read
+// told apart from missing ones. Not implemented: per-drive current folders (only the
+// process's one) and the system attribute (never set).
 #include "platform/drives.h"
 
-#include <algorithm>
-#include <fstream>
+#include <dirent.h>
+#include <sys/stat.h>
 
-#include "platform/filesearch.h"
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <memory>
+#include <utility>
+
 #include "platform/posix/unicode.h"
 #include "platform/posix/winpath.h"
 
@@ -31,13 +37,37 @@ std::string LabelOf(char drive) {
   return label;
 }
 
-bool IsReadableFolder(const std::string& folder) {
+// Whether an entry of a listing is a folder: its type says so, except for a link (which
+// counts as what it leads to) and where the file system does not say.
+bool IsFolder(const std::string& hostPath, unsigned char type) {
+  if (type != DT_LNK && type != DT_UNKNOWN) {
+    return type == DT_DIR;
+  }
+  struct stat info {};
+  return stat(hostPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The host folder that `folder` names and its listing; nothing when it cannot be read.
+std::optional<std::pair<std::string, std::shared_ptr<const std::vector<posix::FolderEntry>>>>
+ReadWindowsFolder(const std::string& folder, FolderState& state) {
+  state = FolderState::kMissing;
   const std::optional<posix::WindowsPath> parsed = posix::ParseWindowsPath(folder);
   if (!parsed) {
-    return false;
+    return std::nullopt;
   }
   const posix::HostLocation location = posix::Locate(*parsed);
-  return location.exists && posix::ReadFolderNames(location.hostPath).has_value();
+  if (!location.exists) {
+    state = location.accessDenied ? FolderState::kAccessDenied : FolderState::kMissing;
+    return std::nullopt;
+  }
+  int error = 0;
+  auto entries = posix::ReadFolder(location.hostPath, &error);
+  if (!entries) {
+    state = error == EACCES ? FolderState::kAccessDenied : FolderState::kMissing;
+    return std::nullopt;
+  }
+  state = FolderState::kReadable;
+  return std::make_pair(location.hostPath, std::move(entries));
 }
 
 }  // namespace
@@ -55,31 +85,35 @@ std::string CurrentFolder() {
 }
 
 std::optional<std::vector<std::string>> ListSubfolders(const std::string& folder) {
-  // ReadFolderNames fails for a file as for a missing or unreadable folder.
-  if (!IsReadableFolder(folder)) {
+  FolderState state = FolderState::kMissing;
+  const auto listed = ReadWindowsFolder(folder, state);
+  if (!listed) {
     return std::nullopt;
   }
-  std::string pattern = folder;
-  while (!pattern.empty() && (pattern.back() == '\\' || pattern.back() == '/')) {
-    pattern.pop_back();
-  }
-  pattern += "\\*";
-
-  std::vector<std::string> names;
-  for (const FoundEntry& entry : FindEntries(pattern)) {
-    const bool shown = (entry.attributes & kAttributeDirectory) != 0 &&
-                       (entry.attributes & (kAttributeHidden | kAttributeSystem)) == 0 &&
-                       entry.name != "." && entry.name != "..";
-    if (shown) {
-      names.push_back(entry.name);
+  const std::string& hostFolder = listed->first;
+  // Sorted on names folded once each: a folder may hold hundreds of thousands.
+  std::vector<std::pair<std::string, const std::string*>> shown;
+  for (const posix::FolderEntry& entry : *listed->second) {
+    // Names starting with "." are hidden, "." and ".." among them.
+    if (entry.name.front() != '.' && IsFolder(hostFolder + "/" + entry.name, entry.type)) {
+      shown.emplace_back(posix::FoldCase(entry.name), &entry.name);
     }
   }
-  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    const std::string foldedA = posix::FoldCase(a);
-    const std::string foldedB = posix::FoldCase(b);
-    return foldedA != foldedB ? foldedA < foldedB : a < b;
+  std::sort(shown.begin(), shown.end(), [](const auto& a, const auto& b) {
+    return a.first != b.first ? a.first < b.first : *a.second < *b.second;
   });
+  std::vector<std::string> names;
+  names.reserve(shown.size());
+  for (const auto& entry : shown) {
+    names.push_back(*entry.second);
+  }
   return names;
+}
+
+FolderState CheckFolder(const std::string& folder) {
+  FolderState state = FolderState::kMissing;
+  ReadWindowsFolder(folder, state);
+  return state;
 }
 
 }  // namespace platform

@@ -52,7 +52,7 @@ std::vector<FoundEntry> FindEntries(const std::string& path) {
   if (!folder.exists || stat(folder.hostPath.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
     return entries;
   }
-  const std::string& pattern = parsed->components[last];
+  std::string pattern = parsed->components[last];
 
   if (!HasWildcards(pattern)) {
     const posix::HostLocation entry = posix::Locate(*parsed);
@@ -63,25 +63,44 @@ std::vector<FoundEntry> FindEntries(const std::string& path) {
     return entries;
   }
 
-  std::optional<std::vector<std::string>> listed = posix::ReadFolderNames(folder.hostPath);
+  // A pattern is taken as Windows takes every name: without its trailing dots and spaces.
+  while (pattern.back() == '.' || pattern.back() == ' ') {
+    pattern.pop_back();
+  }
+  const auto listed = posix::ReadFolder(folder.hostPath);
   if (!listed) {
     return entries;
   }
-  std::vector<std::string>& names = *listed;
-  // "." and ".." first, as Windows lists them; then by name without regard to case.
-  const auto rank = [](const std::string& name) { return name == "." ? 0 : name == ".." ? 1 : 2; };
-  std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
-    if (rank(a) != rank(b)) {
-      return rank(a) < rank(b);
+  // "." and ".." first, as Windows lists them; then by name without regard to case, each
+  // name folded once.
+  struct Match {
+    int rank;
+    std::string folded;
+    const std::string* name;
+  };
+  std::vector<Match> matches;
+  const bool everything = pattern == "*" || pattern == "*.*";
+  // A drive's root has no "." and "..".
+  const bool root = last == 0;
+  for (const posix::FolderEntry& entry : *listed) {
+    if (root && (entry.name == "." || entry.name == "..")) {
+      continue;
     }
-    const std::string foldedA = posix::FoldCase(a);
-    const std::string foldedB = posix::FoldCase(b);
-    return foldedA != foldedB ? foldedA < foldedB : a < b;
+    if (everything || posix::MatchesPattern(pattern, entry.name)) {
+      const int rank = entry.name == "." ? 0 : entry.name == ".." ? 1 : 2;
+      matches.push_back(Match{rank, posix::FoldCase(entry.name), &entry.name});
+    }
+  }
+  std::sort(matches.begin(), matches.end(), [](const Match& a, const Match& b) {
+    if (a.rank != b.rank) {
+      return a.rank < b.rank;
+    }
+    return a.folded != b.folded ? a.folded < b.folded : *a.name < *b.name;
   });
-  for (const std::string& name : names) {
-    if (posix::MatchesPattern(pattern, name)) {
-      entries.push_back(FoundEntry{name, AttributesOf(folder.hostPath + "/" + name, name)});
-    }
+  entries.reserve(matches.size());
+  for (const Match& match : matches) {
+    entries.push_back(
+        FoundEntry{*match.name, AttributesOf(folder.hostPath + "/" + *match.name, *match.name)});
   }
   return entries;
 }

@@ -1,8 +1,6 @@
 #include "platform/posix/gbk.h"
 
-#include <iconv.h>
-
-#include <cerrno>
+#include <unicode/ucnv.h>
 
 #include "platform/posix/unicode.h"
 
@@ -10,58 +8,120 @@ namespace platform::posix {
 
 namespace {
 
-// One conversion descriptor per direction and thread, opened on first use and kept:
-// opening one costs more than converting a value. iconv_t carries shift state, so each
-// conversion starts by resetting it; a thread of its own keeps tests and fuzzers that
-// convert from several threads apart.
+constexpr char kDefaultCharacter = '?';
+
+bool IsLeadByte(char byte) {
+  const unsigned char value = static_cast<unsigned char>(byte);
+  return value >= 0x81 && value <= 0xFE;
+}
+
+// One converter per thread, opened on first use and kept: opening one costs more than
+// converting a value, and a converter carries state between the calls of a conversion.
+// Both directions stop at what they cannot convert, so that the Windows rules decide.
 class Converter {
  public:
-  Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
+  Converter() {
+    UErrorCode status = U_ZERO_ERROR;
+    handle_ = ucnv_open("windows-936-2000", &status);
+    ucnv_setToUCallBack(handle_, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+    ucnv_setFromUCallBack(handle_, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+    if (U_FAILURE(status) && handle_ != nullptr) {
+      ucnv_close(handle_);
+      handle_ = nullptr;
+    }
+  }
   ~Converter() {
-    if (handle_ != reinterpret_cast<iconv_t>(-1)) {
-      iconv_close(handle_);
+    if (handle_ != nullptr) {
+      ucnv_close(handle_);
     }
   }
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
-  bool ok() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
-
-  // Converts as much of `in` as possible, appending to `out`. Returns false and leaves
-  // `in` at the offending byte when a sequence cannot be converted.
-  bool Convert(std::string_view& in, std::string& out) {
-    iconv(handle_, nullptr, nullptr, nullptr, nullptr);
-    char buffer[1024];
-    while (!in.empty()) {
-      char* source = const_cast<char*>(in.data());
-      std::size_t sourceLeft = in.size();
-      char* target = buffer;
-      std::size_t targetLeft = sizeof buffer;
-      const std::size_t result = iconv(handle_, &source, &sourceLeft, &target, &targetLeft);
-      out.append(buffer, static_cast<std::size_t>(target - buffer));
-      in.remove_prefix(in.size() - sourceLeft);
-      if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
-        iconv(handle_, nullptr, nullptr, nullptr, nullptr);
-        return false;
-      }
-    }
-    return true;
-  }
+  // Nothing when ICU lacks the table; then every byte above ASCII reads as "?" and
+  // nothing above ASCII can be written.
+  UConverter* get() const { return handle_; }
 
  private:
-  iconv_t handle_;
+  UConverter* handle_ = nullptr;
 };
 
-constexpr const char* kGbk = "CP936";
-
-Converter& FromGbk() {
-  static thread_local Converter converter("UTF-8", kGbk);
-  return converter;
+UConverter* Cp936() {
+  static thread_local Converter converter;
+  return converter.get();
 }
 
-Converter& ToGbk() {
-  static thread_local Converter converter(kGbk, "UTF-8");
-  return converter;
+void AppendUtf16(std::string& out, const UChar* units, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    char32_t code = units[i];
+    if (code >= 0xD800 && code <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+      ++i;
+    }
+    AppendUtf8(out, code);
+  }
+}
+
+// Converts `bytes` until the end or the first sequence ICU refuses, appending to `out`;
+// returns the offset of that sequence, or bytes.size().
+std::size_t ConvertUntilRefused(UConverter* converter, std::string_view bytes, std::string& out) {
+  if (converter == nullptr) {
+    std::size_t end = 0;
+    while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) < 0x80) {
+      out += bytes[end++];
+    }
+    return end;
+  }
+  ucnv_resetToUnicode(converter);
+  const char* source = bytes.data();
+  const char* const sourceEnd = source + bytes.size();
+  UChar buffer[1024];
+  UErrorCode status = U_ZERO_ERROR;
+  do {
+    status = U_ZERO_ERROR;
+    UChar* target = buffer;
+    ucnv_toUnicode(converter, &target, buffer + std::size(buffer), &source, sourceEnd, nullptr,
+                   true, &status);
+    AppendUtf16(out, buffer, static_cast<std::size_t>(target - buffer));
+  } while (status == U_BUFFER_OVERFLOW_ERROR);
+  const std::size_t consumed = static_cast<std::size_t>(source - bytes.data());
+  if (U_SUCCESS(status)) {
+    return bytes.size();
+  }
+  // The source stops after the refused bytes.
+  char refused[32];
+  int8_t length = sizeof refused;
+  UErrorCode ignored = U_ZERO_ERROR;
+  ucnv_getInvalidChars(converter, refused, &length, &ignored);
+  const std::size_t refusedLength = U_SUCCESS(ignored) && length > 0 ? length : 1;
+  return consumed >= refusedLength ? consumed - refusedLength : 0;
+}
+
+// The bytes of one character, with or without look-alikes (best-fit forms),
+// or nothing when it has no such form.
+std::optional<std::string> EncodeCharacter(UConverter* converter, char32_t code, bool lookAlikes) {
+  if (converter == nullptr) {
+    return std::nullopt;
+  }
+  UChar units[2];
+  int32_t count = 1;
+  if (code > 0xFFFF) {
+    units[0] = static_cast<UChar>(0xD800 + ((code - 0x10000) >> 10));
+    units[1] = static_cast<UChar>(0xDC00 + ((code - 0x10000) & 0x3FF));
+    count = 2;
+  } else {
+    units[0] = static_cast<UChar>(code);
+  }
+  ucnv_setFallback(converter, lookAlikes);
+  char bytes[8];
+  UErrorCode status = U_ZERO_ERROR;
+  const int32_t length = ucnv_fromUChars(converter, bytes, sizeof bytes, units, count, &status);
+  // No bytes at all is a character ICU dropped, not one the code page holds.
+  if (U_FAILURE(status) || length <= 0) {
+    return std::nullopt;
+  }
+  return std::string(bytes, static_cast<std::size_t>(length));
 }
 
 }  // namespace
@@ -69,40 +129,55 @@ Converter& ToGbk() {
 std::string GbkToUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() * 3 / 2);
-  Converter& converter = FromGbk();
+  UConverter* converter = Cp936();
   while (!bytes.empty()) {
-    if (converter.ok() && converter.Convert(bytes, out)) {
+    const std::size_t refused = ConvertUntilRefused(converter, bytes, out);
+    if (refused >= bytes.size()) {
       break;
     }
-    AppendUtf8(out, kReplacementCharacter);
-    bytes.remove_prefix(1);
+    // Windows pairs a lead byte with whatever follows it, and puts one "?" for the pair.
+    std::size_t length = 1;
+    if (IsLeadByte(bytes[refused]) && refused + 1 < bytes.size() && bytes[refused + 1] != '\0') {
+      length = 2;
+    }
+    out += kDefaultCharacter;
+    bytes.remove_prefix(refused + length);
   }
   return out;
 }
 
 std::optional<std::string> Utf8ToGbk(std::string_view text) {
   std::string out;
-  Converter& converter = ToGbk();
-  if (!converter.ok() || !converter.Convert(text, out)) {
-    return std::nullopt;
+  out.reserve(text.size());
+  UConverter* converter = Cp936();
+  for (std::size_t position = 0; position < text.size();) {
+    if (static_cast<unsigned char>(text[position]) < 0x80) {
+      out += text[position++];
+      continue;
+    }
+    // A malformed byte reads as U+FFFD, which the code page does not hold either.
+    const std::optional<std::string> bytes =
+        EncodeCharacter(converter, NextCodePoint(text, position), false);
+    if (!bytes) {
+      return std::nullopt;
+    }
+    out += *bytes;
   }
   return out;
 }
 
 std::size_t GbkByteCount(std::string_view text) {
   std::size_t count = 0;
-  Converter& converter = ToGbk();
-  std::string out;
-  while (!text.empty()) {
-    out.clear();
-    if (converter.ok() && converter.Convert(text, out)) {
-      count += out.size();
-      break;
+  UConverter* converter = Cp936();
+  for (std::size_t position = 0; position < text.size();) {
+    if (static_cast<unsigned char>(text[position]) < 0x80) {
+      ++count;
+      ++position;
+      continue;
     }
-    count += out.size();
-    std::size_t position = 0;
-    count += Utf16Units(NextCodePoint(text, position));
-    text.remove_prefix(position);
+    const char32_t code = NextCodePoint(text, position);
+    const std::optional<std::string> bytes = EncodeCharacter(converter, code, true);
+    count += bytes ? bytes->size() : Utf16Units(code);
   }
   return count;
 }

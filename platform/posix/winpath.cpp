@@ -2,13 +2,22 @@
 
 #include <dirent.h>
 #include <limits.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
-#include <memory>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <set>
+#include <unordered_map>
+#include <utility>
 
 #include "platform/posix/unicode.h"
 
@@ -20,18 +29,40 @@ bool IsSeparator(char c) {
   return c == '\\' || c == '/';
 }
 
+// Says `text` on standard error the first time `key` comes up in this run.
+void NoteOnce(const std::string& key, const std::string& text) {
+  static std::mutex mutex;
+  static std::set<std::string> said;
+  const std::lock_guard<std::mutex> lock(mutex);
+  if (said.insert(key).second) {
+    std::fprintf(stderr, "zelfix: %s\n", text.c_str());
+  }
+}
+
 std::optional<std::string> DosDevicesFolder() {
+  const char* env = std::getenv("WINEPREFIX");
+  const bool fromEnvironment = env != nullptr && *env != '\0';
   std::string prefix;
-  if (const char* env = std::getenv("WINEPREFIX"); env != nullptr && *env != '\0') {
+  if (fromEnvironment) {
     prefix = env;
   } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
     prefix = std::string(home) + "/.wine";
   } else {
+    NoteOnce("no prefix",
+             "neither WINEPREFIX nor HOME is set, so there is no Wine prefix: using Z: (the "
+             "root of the file system) as the only drive");
     return std::nullopt;
   }
   const std::string folder = prefix + "/dosdevices";
   struct stat info {};
   if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    const std::string what =
+        fromEnvironment ? "WINEPREFIX=" + prefix +
+                              " has no dosdevices folder (mistyped, or a prefix that "
+                              "Wine never started)"
+                        : "WINEPREFIX is not set and " + prefix + " has no dosdevices folder";
+    NoteOnce("prefix " + prefix,
+             what + ": using Z: (the root of the file system) as the only drive");
     return std::nullopt;
   }
   return folder;
@@ -50,32 +81,249 @@ bool Exists(const std::string& hostPath) {
   return lstat(hostPath.c_str(), &info) == 0;
 }
 
-// The entry of `folder` (ending in "/") whose name equals `name` without regard to case; an exact
-// match wins, otherwise the first in byte order, so the choice does not depend on readdir.
-std::optional<std::string> FindName(const std::string& folder, const std::string& name) {
-  if (Exists(folder + name)) {
-    return name;
-  }
-  const std::optional<std::vector<std::string>> names = ReadFolderNames(folder);
-  if (!names) {
-    return std::nullopt;
-  }
-  std::optional<std::string> best;
-  for (const std::string& candidate : *names) {
-    if (candidate != "." && candidate != ".." && EqualIgnoringCase(candidate, name) &&
-        (!best || candidate < *best)) {
-      best = candidate;
-    }
-  }
-  return best;
-}
-
 // Windows drops trailing dots and spaces from every name of a path.
 std::string StripTrailingDotsAndSpaces(std::string name) {
   while (!name.empty() && (name.back() == '.' || name.back() == ' ')) {
     name.pop_back();
   }
   return name;
+}
+
+// What two names that Windows takes for the same one have in common.
+std::string WindowsKey(const std::string& name) {
+  return FoldCase(StripTrailingDotsAndSpaces(name));
+}
+
+std::shared_ptr<const std::vector<FolderEntry>> ReadFromDisk(const std::string& hostFolder,
+                                                             int& error) {
+  DIR* dir = opendir(hostFolder.c_str());
+  if (dir == nullptr) {
+    error = errno;
+    return nullptr;
+  }
+  auto entries = std::make_shared<std::vector<FolderEntry>>();
+  errno = 0;
+  while (const dirent* entry = readdir(dir)) {
+    entries->push_back(FolderEntry{entry->d_name, entry->d_type});
+  }
+  error = errno;
+  closedir(dir);
+  if (error != 0) {
+    return nullptr;
+  }
+  return entries;
+}
+
+// The listings of large folders read in this run, keyed by the folder's identity - so
+// that a folder reached by two paths is read once, and a path that has come to name
+// another folder is not answered from the old one. Each is dropped when inotify reports a
+// change in its folder: an entry created, deleted or renamed, attributes changed (the
+// folder's own too, as when it becomes unreadable), or the folder itself deleted or
+// moved.
+//
+// Only large folders are kept: once the process has watched a folder, closing the
+// watch when it ends costs a wait of several milliseconds in the kernel, more than
+// reading a small folder a few more times. A folder is known to be large only once it
+// has been read, and it must be watched before it is read, so a large folder is read
+// twice: the first time, and once more under watch.
+class FolderCache {
+ public:
+  // Never destroyed: freeing large listings as the process ends is time spent for nothing.
+  static FolderCache& Instance() {
+    static FolderCache* const cache = new FolderCache;
+    return *cache;
+  }
+
+  std::shared_ptr<const std::vector<FolderEntry>> Entries(const std::string& hostFolder,
+                                                          int& error) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::shared_ptr<Listing> listing = Find(hostFolder, error);
+    return listing ? listing->entries : nullptr;
+  }
+
+  // The names in the folder whose WindowsKey is `key`.
+  std::optional<std::vector<std::string>> Matching(const std::string& hostFolder,
+                                                   const std::string& key, int& error) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::shared_ptr<Listing> listing = Find(hostFolder, error);
+    if (!listing) {
+      return std::nullopt;
+    }
+    if (!listing->indexed) {
+      listing->byKey.reserve(listing->entries->size());
+      for (const FolderEntry& entry : *listing->entries) {
+        if (entry.name != "." && entry.name != "..") {
+          listing->byKey.emplace(WindowsKey(entry.name), entry.name);
+        }
+      }
+      listing->indexed = true;
+    }
+    std::vector<std::string> names;
+    const auto range = listing->byKey.equal_range(key);
+    for (auto it = range.first; it != range.second; ++it) {
+      names.push_back(it->second);
+    }
+    return names;
+  }
+
+  std::size_t EntriesRead() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return entriesRead_;
+  }
+
+ private:
+  using Identity = std::pair<dev_t, ino_t>;
+  struct Listing {
+    std::shared_ptr<const std::vector<FolderEntry>> entries;
+    std::unordered_multimap<std::string, std::string> byKey;  // built on first need
+    bool indexed = false;
+  };
+
+  // From how many entries on a folder is kept.
+  static constexpr std::size_t kLargeFolder = 10000;
+  // A bound on the folders watched at once; past it everything kept is let go.
+  static constexpr std::size_t kMaxFolders = 64;
+  static constexpr std::uint32_t kChanges = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+                                            IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+
+  std::shared_ptr<Listing> Find(const std::string& hostFolder, int& error) {
+    if (owner_ != getpid()) {
+      Restart();
+    }
+    Drain();
+    struct stat info {};
+    if (stat(hostFolder.c_str(), &info) != 0) {
+      error = errno;
+      return nullptr;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+      error = ENOTDIR;
+      return nullptr;
+    }
+    const Identity identity(info.st_dev, info.st_ino);
+    if (const auto kept = listings_.find(identity); kept != listings_.end()) {
+      return kept->second;
+    }
+    // Watched before it is read, so that a change while reading drops what was read.
+    int watch = -1;
+    if (large_.count(identity) != 0) {
+      if (inotify_ < 0) {
+        inotify_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+      }
+      if (listings_.size() >= kMaxFolders) {
+        Forget();
+      }
+      if (inotify_ >= 0) {
+        watch = inotify_add_watch(inotify_, hostFolder.c_str(), kChanges);
+      }
+    }
+    auto listing = std::make_shared<Listing>();
+    listing->entries = ReadFromDisk(hostFolder, error);
+    if (!listing->entries) {
+      return nullptr;
+    }
+    entriesRead_ += listing->entries->size();
+    if (listing->entries->size() >= kLargeFolder) {
+      large_.insert(identity);
+    }
+    if (watch >= 0) {
+      watches_[watch] = identity;
+      listings_[identity] = listing;
+    }
+    return listing;
+  }
+
+  // One inotify instance per process: a child made by fork shares its parent's, and
+  // must not take the parent's events away from it.
+  void Restart() {
+    if (inotify_ >= 0) {
+      close(inotify_);
+      inotify_ = -1;
+    }
+    listings_.clear();
+    watches_.clear();
+    owner_ = getpid();
+  }
+
+  void Drain() {
+    if (inotify_ < 0) {
+      return;
+    }
+    alignas(inotify_event) char buffer[16384];
+    for (;;) {
+      const ssize_t length = read(inotify_, buffer, sizeof buffer);
+      if (length <= 0) {
+        return;
+      }
+      for (ssize_t offset = 0; offset < length;) {
+        inotify_event event;
+        std::memcpy(&event, buffer + offset, sizeof event);
+        offset += static_cast<ssize_t>(sizeof event + event.len);
+        if ((event.mask & IN_Q_OVERFLOW) != 0) {
+          listings_.clear();
+          continue;
+        }
+        const auto watched = watches_.find(event.wd);
+        if (watched == watches_.end()) {
+          continue;
+        }
+        listings_.erase(watched->second);
+        if ((event.mask & IN_IGNORED) != 0) {
+          watches_.erase(watched);
+        }
+      }
+    }
+  }
+
+  void Forget() {
+    for (const auto& watch : watches_) {
+      inotify_rm_watch(inotify_, watch.first);
+    }
+    watches_.clear();
+    listings_.clear();
+  }
+
+  std::mutex mutex_;
+  pid_t owner_ = 0;
+  int inotify_ = -1;
+  std::map<Identity, std::shared_ptr<Listing>> listings_;
+  std::unordered_map<int, Identity> watches_;
+  std::set<Identity> large_;  // folders found large when read
+  std::size_t entriesRead_ = 0;
+};
+
+// The entry of `folder` (ending in "/") that `name` names: the name itself when an entry
+// is called exactly that; otherwise one that Windows takes for the same name, preferring
+// one that differs only in case, then the first in byte order, so that the choice does
+// not depend on the order of the listing. Without one, `error` says why (0: no such
+// entry, EACCES: the folder may not be searched or read).
+std::optional<std::string> FindName(const std::string& folder, const std::string& name,
+                                    int& error) {
+  error = 0;
+  struct stat info {};
+  if (lstat((folder + name).c_str(), &info) == 0) {
+    return name;
+  }
+  if (errno == EACCES) {
+    error = EACCES;
+    return std::nullopt;
+  }
+  const std::optional<std::vector<std::string>> matching =
+      FolderCache::Instance().Matching(folder, WindowsKey(name), error);
+  if (!matching) {
+    return std::nullopt;
+  }
+  error = 0;
+  std::optional<std::string> best;
+  bool bestOnlyCase = false;
+  for (const std::string& candidate : *matching) {
+    const bool onlyCase = EqualIgnoringCase(candidate, name);
+    if (!best || (onlyCase && !bestOnlyCase) || (onlyCase == bestOnlyCase && candidate < *best)) {
+      best = candidate;
+      bestOnlyCase = onlyCase;
+    }
+  }
+  return best;
 }
 
 // Returns whether the last name vanished (only dots and spaces): Windows then names the
@@ -88,15 +336,14 @@ bool AppendComponents(std::string_view text, std::vector<std::string>& component
     while (end < text.size() && !IsSeparator(text[end])) {
       ++end;
     }
-    const std::string raw(text.substr(start, end - start));
+    std::string name(text.substr(start, end - start));
     lastVanished = false;
-    if (raw == "..") {
+    if (name == "..") {
       if (!components.empty()) {
         components.pop_back();
       }
-    } else if (raw != "." && !raw.empty()) {
-      std::string name = StripTrailingDotsAndSpaces(raw);
-      if (!name.empty()) {
+    } else if (name != "." && !name.empty()) {
+      if (!StripTrailingDotsAndSpaces(name).empty()) {
         components.push_back(std::move(name));
       } else {
         lastVanished = true;
@@ -109,17 +356,14 @@ bool AppendComponents(std::string_view text, std::vector<std::string>& component
 
 }  // namespace
 
-std::optional<std::vector<std::string>> ReadFolderNames(const std::string& hostFolder) {
-  DIR* dir = opendir(hostFolder.c_str());
-  if (dir == nullptr) {
-    return std::nullopt;
-  }
-  std::vector<std::string> names;
-  while (const dirent* entry = readdir(dir)) {
-    names.emplace_back(entry->d_name);
-  }
-  closedir(dir);
-  return names;
+std::shared_ptr<const std::vector<FolderEntry>> ReadFolder(const std::string& hostFolder,
+                                                           int* error) {
+  int ignored = 0;
+  return FolderCache::Instance().Entries(hostFolder, error != nullptr ? *error : ignored);
+}
+
+std::size_t FolderEntriesRead() {
+  return FolderCache::Instance().EntriesRead();
 }
 
 std::optional<std::string> DriveRoot(char drive) {
@@ -223,19 +467,32 @@ HostLocation Locate(const WindowsPath& path, std::size_t count) {
   }
   location.hostPath = *root;
   location.exists = true;
+  // The folder reached so far by its Windows name, for the note on a locked folder.
+  std::string windowsFolder(
+      1, static_cast<char>(std::toupper(static_cast<unsigned char>(path.drive))));
+  windowsFolder += ":\\";
   for (std::size_t i = 0; i < count && i < path.components.size(); ++i) {
     const std::string& name = path.components[i];
     if (location.hostPath.back() != '/') {
       location.hostPath += '/';
     }
     if (location.exists) {
-      if (const std::optional<std::string> found = FindName(location.hostPath, name)) {
+      int error = 0;
+      if (const std::optional<std::string> found = FindName(location.hostPath, name, error)) {
         location.hostPath += *found;
+        windowsFolder += (windowsFolder.back() == '\\' ? "" : "\\") + *found;
         continue;
       }
       location.exists = false;
+      if (error == EACCES) {
+        location.accessDenied = true;
+        const std::string hostFolder = location.hostPath.substr(0, location.hostPath.size() - 1);
+        NoteOnce("denied " + hostFolder, "permission denied: cannot look into " + windowsFolder +
+                                             " (" + hostFolder +
+                                             "), so nothing in it can be found");
+      }
     }
-    location.hostPath += name;
+    location.hostPath += StripTrailingDotsAndSpaces(name);
   }
   return location;
 }

@@ -1,19 +1,32 @@
-// Windows paths on a POSIX system, resolved the way Wine resolves them.
+// Windows paths on a POSIX system, resolved through a Wine prefix.
 //
 // Drive letters come from the links in the Wine prefix's "dosdevices" folder
 // ($WINEPREFIX, else ~/.wine): "c:" -> ../drive_c and so on. Without a prefix the only
-// drive is Z:, the root of the file system. Backslashes and forward slashes separate
-// folders. "." and ".." are resolved by the text alone, trailing dots and spaces of a
-// name are dropped, and each name is matched without regard to letter case, so
-// C:\Program Files\TAMO\ZEL1\BIN\ZEL1.SYS finds .../program files/tamo/zel1/bin/zel1.sys.
+// drive is Z:, the root of the file system, and standard error says so once, naming the
+// prefix that was looked for. Backslashes and forward slashes separate folders; "." and
+// ".." are resolved by the text alone, and a name of only dots and spaces is dropped.
+//
+// Each name is resolved exact-first: a name that exists exactly as written is used as it
+// is, so that of the Linux siblings "inst." and "inst", or "Name" and "name", the one
+// named is the one used. Only when no entry has exactly that name is it matched the
+// Windows way: without regard to case and ignoring trailing dots and spaces (on both
+// sides), so C:\Program Files\TAMO\ZEL1\BIN\ZEL1.SYS. finds .../program files/tamo/
+// zel1/bin/zel1.sys. A name that matches nothing stands for a new entry, named as
+// Windows would name it (trailing dots and spaces dropped).
 //
 // Not supported: network paths (\\server\share) and device names; they resolve to
 // nothing. Drive-relative paths ("D:foo") are taken relative to the current folder when
 // it is on that drive, otherwise to the drive's root.
 //
-// Nothing is cached: the prefix and the file system are read on every call.
+// The listing of a large folder (10 000 entries or more), which the Windows-way matching
+// needs, is kept for the rest of the run and dropped as soon as the folder changes
+// (inotify tells), so that such a folder is read twice at most however many paths go
+// through it. Smaller folders, and every folder where inotify is not available, are read
+// again each time. The prefix itself is read on every call.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,7 +37,7 @@ namespace platform::posix {
 // A Windows path taken apart: an absolute location on a drive, "." and ".." resolved.
 struct WindowsPath {
   char drive = 'c';                     // lower-case drive letter
-  std::vector<std::string> components;  // folder and file names below the drive's root
+  std::vector<std::string> components;  // names below the drive's root, as written
   // The text ended in "\" or "/", or in a name of only dots and spaces, which Windows
   // drops ("C:\x\   " names "C:\x\").
   bool trailingSeparator = false;
@@ -45,12 +58,15 @@ std::vector<char> DriveLetters();
 // Lower case, alphabetical; without a prefix only 'z'.
 std::vector<char> ListedDriveLetters();
 
-// Where the first `count` components of `path` are on the host: each existing name is
-// matched without regard to case (an exact match preferred); from the first missing one
-// on, the names are appended as written. `exists` tells whether all of them were found.
+// Where the first `count` components of `path` are on the host, each name resolved
+// exact-first (see above); from the first missing one on, the names are appended in the
+// form Windows would create them. `exists` tells whether all of them were found;
+// `accessDenied` that the search stopped at a folder that may not be searched or read.
+// Standard error names such a folder, once per run.
 struct HostLocation {
   std::string hostPath;
   bool exists = false;
+  bool accessDenied = false;
 };
 HostLocation Locate(const WindowsPath& path, std::size_t count);
 inline HostLocation Locate(const WindowsPath& path) {
@@ -64,9 +80,22 @@ std::optional<std::string> WindowsNameOf(const std::string& hostPath);
 // The process's current folder by its Windows name ("Z:\" when it has none).
 std::string CurrentWindowsFolder();
 
-// Every name in a host folder, "." and ".." included, in no particular order; nothing
-// when the folder cannot be read.
-std::optional<std::vector<std::string>> ReadFolderNames(const std::string& hostFolder);
+// One entry of a host folder: its name and its type as the folder records it (d_type:
+// DT_DIR, DT_REG, DT_LNK, or DT_UNKNOWN when the file system does not say).
+struct FolderEntry {
+  std::string name;
+  unsigned char type = 0;
+};
+
+// Every entry of a host folder, "." and ".." included, in no particular order; from the
+// kept listing when the folder has not changed since it was read. Nothing when the
+// folder cannot be read; then `error` (when given) holds the errno value.
+std::shared_ptr<const std::vector<FolderEntry>> ReadFolder(const std::string& hostFolder,
+                                                           int* error = nullptr);
+
+// How many folder entries were read from the file system rather than from a kept
+// listing since the process started ("." and ".." included): for tests and measurements.
+std::size_t FolderEntriesRead();
 
 // Whether a name matches a Windows wildcard pattern ("*" and "?", "*.*" matching names
 // without a dot too), without regard to case.

@@ -2,8 +2,8 @@
 // GetCurrentDirectoryW and the file search.
 //
 // Implements: every logical drive with its volume label, the process's current folder,
-// the subfolders of a folder. Not implemented: per-drive current folders other than the
-// process's own.
+// the subfolders of a folder, whether a folder may be read. Not implemented: per-drive
+// current folders other than the process's own.
 #include "platform/drives.h"
 
 #include <windows.h>
@@ -120,6 +120,31 @@ std::optional<std::vector<std::string>> ListSubfolders(const std::string& folder
     sorted.push_back(std::move(name.second));
   }
   return sorted;
+}
+
+FolderState CheckFolder(const std::string& folder) {
+  QuietDriveErrors quiet;
+  std::string pattern = folder;
+  while (!pattern.empty() && (pattern.back() == '\\' || pattern.back() == '/')) {
+    pattern.pop_back();
+  }
+  WIN32_FIND_DATAW data{};
+  const HANDLE search = FindFirstFileW(win32::Widen(pattern + "\\*").c_str(), &data);
+  if (search != INVALID_HANDLE_VALUE) {
+    FindClose(search);
+    return FolderState::kReadable;
+  }
+  const DWORD error = GetLastError();
+  if (error == ERROR_ACCESS_DENIED) {
+    return FolderState::kAccessDenied;
+  }
+  // A root lists no "." and "..": an empty one finds nothing at all.
+  const DWORD attributes = GetFileAttributesW(win32::Widen(folder).c_str());
+  if (error == ERROR_FILE_NOT_FOUND && attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return FolderState::kReadable;
+  }
+  return FolderState::kMissing;
 }
 
 }  // namespace platform

@@ -14,7 +14,7 @@
 // - every other section and key reads as before;
 // - what a read returns is well-formed UTF-8 without a line break or NUL, and its cut
 //   to the read buffer is a prefix of at most 254 UTF-16 units, never needlessly short.
-#include <iconv.h>
+#include <unicode/ucnv.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -123,25 +123,41 @@ bool HasBreakOrNul(std::string_view text) {
   return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
+// A converter that stops at anything it cannot convert exactly.
+UConverter* OpenStrict(const char* name) {
+  UErrorCode status = U_ZERO_ERROR;
+  UConverter* converter = ucnv_open(name, &status);
+  ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+  ucnv_setFromUCallBack(converter, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+  Check(U_SUCCESS(status), "ICU opens its converters");
+  return converter;
+}
+
 bool HasReplacementCharacter(std::string_view text) {
   return text.find("\xEF\xBF\xBD") != std::string_view::npos;
 }
 
-// GBK to or from UTF-8 through iconv, or nothing when iconv refuses. One converter per
-// direction for the whole run: the fuzzer runs on one thread.
-std::optional<std::string> Iconv(bool toGbk, std::string_view in) {
-  static iconv_t handles[] = {iconv_open("UTF-8", "CP936"), iconv_open("CP936", "UTF-8")};
-  iconv_t handle = handles[toGbk];
-  iconv(handle, nullptr, nullptr, nullptr, nullptr);
+// Code page 936 to or from UTF-8 through ICU's copy of Windows' table, or nothing when
+// ICU refuses. Converters of its own, apart from the engine's, opened once: the fuzzer
+// runs on one thread.
+std::optional<std::string> Convert936(bool to936, std::string_view in) {
+  static UConverter* const converters[] = {OpenStrict("UTF-8"), OpenStrict("windows-936-2000")};
+  UConverter* source = converters[to936 ? 0 : 1];
+  UConverter* target = converters[to936 ? 1 : 0];
   std::string out(in.size() * 4 + 8, '\0');
-  char* source = const_cast<char*>(in.data());
-  std::size_t sourceLeft = in.size();
-  char* target = out.data();
-  std::size_t targetLeft = out.size();
-  if (iconv(handle, &source, &sourceLeft, &target, &targetLeft) == static_cast<std::size_t>(-1)) {
+  char* targetStart = out.data();
+  const char* sourceStart = in.data();
+  UChar pivot[256];
+  UChar* pivotSource = pivot;
+  UChar* pivotTarget = pivot;
+  UErrorCode status = U_ZERO_ERROR;
+  ucnv_convertEx(target, source, &targetStart, out.data() + out.size(), &sourceStart,
+                 in.data() + in.size(), pivot, &pivotSource, &pivotTarget, pivot + 256, true, true,
+                 &status);
+  if (U_FAILURE(status)) {
     return std::nullopt;
   }
-  out.resize(out.size() - targetLeft);
+  out.resize(static_cast<std::size_t>(targetStart - out.data()));
   return out;
 }
 
@@ -150,8 +166,8 @@ std::optional<std::string> Iconv(bool toGbk, std::string_view in) {
 std::optional<std::string> Encode(std::string_view text, Encoding encoding) {
   switch (encoding) {
     case Encoding::kAnsi: {
-      std::optional<std::string> bytes = Iconv(true, text);
-      if (!bytes || Iconv(false, *bytes) != std::string(text)) {
+      std::optional<std::string> bytes = Convert936(true, text);
+      if (!bytes || Convert936(false, *bytes) != std::string(text)) {
         return std::nullopt;
       }
       return bytes;

@@ -197,8 +197,14 @@ TEST(DirectorySearch, FindsWhatTheMaskAllows) {
   EXPECT_EQ(DirectorySearch(kMiddle + "\\Alpha", hidden), "");
   EXPECT_EQ(DirectorySearch(kMiddle + "\\*", 0), "afile.txt");
   EXPECT_EQ(DirectorySearch(kMiddle + "\\.hidden", folders), "");
-  // A trailing separator searches the folder's contents, "." and ".." never count.
-  EXPECT_EQ(DirectorySearch(kTree + "\\", mask), "Middle");
+  // A trailing separator searches the folder's contents, where "." comes first: an
+  // existing folder is found even when it is empty.
+  EXPECT_EQ(DirectorySearch(kTree + "\\", mask), ".");
+  EXPECT_EQ(DirectorySearch(kMiddle + "\\Alpha\\", mask), ".");
+  EXPECT_EQ(DirectorySearch(kMiddle + "\\Alpha\\", hidden), "");
+  EXPECT_EQ(DirectorySearch(kMiddle + "\\missing\\", mask), "");
+  // A drive's root has no ".".
+  EXPECT_NE(DirectorySearch("C:\\", mask), ".");
 }
 
 TEST(DirectorySearch, SpacesOnlyFindNothing) {

@@ -196,6 +196,11 @@ TEST_F(FolderWindow, InitSystemOpensAnExistingFolderOnItsDrive) {
   FakeWindow& window = windows.Latest();
   EXPECT_EQ(window.Drive().substr(0, 2), "e:");
   EXPECT_EQ(window.FolderPath(), "E:\\Program Files\\TAMO\\ZEL1");
+  // An empty folder given with a trailing backslash exists too.
+  drives.MakeFolder("F:\\empty");
+  EXPECT_TRUE(form.InitSystem("F:\\empty\\", ""));
+  EXPECT_EQ(window.Drive().substr(0, 2), "f:");
+  EXPECT_EQ(window.FolderPath(), "F:\\empty");
 }
 
 TEST_F(FolderWindow, InitSystemFallsBackToDriveC) {

@@ -32,10 +32,14 @@ TEST(AnsiLength, CountsCodePageBytes) {
   EXPECT_EQ(AnsiLength("\r\n"), 2);
   // Only the bytes before a NUL count.
   EXPECT_EQ(AnsiLength(std::string("ab\0cd", 5)), 2);
-  // A character the code page lacks becomes one replacement byte per UTF-16 unit.
+  // A character the code page lacks becomes one replacement byte per UTF-16 unit, or
+  // the look-alike Windows writes instead ("¢" as "￠", "ª" as "a").
   EXPECT_EQ(AnsiLength("a\xF0\x9F\x98\x80"
                        "b"),
             4);
+  EXPECT_EQ(AnsiLength("¢ª\u180E"), 4);
+  // Characters only Windows' own table holds.
+  EXPECT_EQ(AnsiLength("€\uE15F\uF8F5"), 4);
 }
 
 TEST(AnsiLength, OverflowsAbove32767Bytes) {

@@ -52,6 +52,14 @@ TEST(ProfileRules, Reads) {
       {"300 letters", "[web]\r\nwebserver=" + letters + "\r\n", "web", "webserver",
        letters.substr(0, 254)},
       {"GBK", "[web]\r\nwebserver=\xD6\xD0\xCE\xC4\r\n", "web", "webserver", "中文"},
+      // Code page 936 as Windows has it: a user-defined character, the euro sign and 0xFF;
+      // a lead byte takes whatever follows as its partner, a pair not in the table reads
+      // as one "?", and the bytes after it are read in step.
+      {"user-defined, euro, FF", "[web]\r\nwebserver=\xAD\xE6\x80\xFF\xD6\xD0\r\n", "web",
+       "webserver", "\uE15F€\uF8F5中"},
+      {"lead byte pairs with anything",
+       "[web]\r\nwebserver=\x81\x7F\xD6\xD0\xFE\xFF\xCE\xC4\x81 A\xA1\r\n", "web", "webserver",
+       "?中?文?A?"},
       {"first key wins", "[web]\r\nwebserver=1\r\nWEBSERVER=2\r\n", "web", "webserver", "1"},
       {"first section wins", "[web]\r\nwebserver=1\r\n[web]\r\nwebserver=2\r\n", "web", "webserver",
        "1"},

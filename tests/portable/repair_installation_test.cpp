@@ -1,10 +1,13 @@
 // The automatic repair over real settings files on the scratch drives C: to G:.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
 #include <string>
 
 #include "app/Module1.h"
 #include "common/CM_FileFolderSystem.h"
+#include "common/RuntimeError.h"
 #include "tests/support/ScratchDrives.h"
 
 namespace {
@@ -37,6 +40,30 @@ TEST(RepairAllInstallations, NothingInstalledTouchesNothing) {
   EXPECT_EQ(tally.FoundList, "");
   EXPECT_FALSE(tally.Rewritten);
   EXPECT_FALSE(drives.Exists("C:\\Program Files\\TAMO"));
+}
+
+TEST(RepairAllInstallations, FindsEachCandidateAlone) {
+  // Written out here rather than taken from the program, so that a typo in any of the
+  // program's texts fails.
+  const char* const candidates[] = {
+      "C:\\Program Files\\TAMO\\ZEL1",       "D:\\Program Files\\TAMO\\ZEL1",
+      "E:\\Program Files\\TAMO\\ZEL1",       "F:\\Program Files\\TAMO\\ZEL1",
+      "G:\\Program Files\\TAMO\\ZEL1",       "C:\\Program Files (x86)\\TAMO\\ZEL1",
+      "D:\\Program Files (x86)\\TAMO\\ZEL1", "E:\\Program Files (x86)\\TAMO\\ZEL1",
+      "F:\\Program Files (x86)\\TAMO\\ZEL1", "G:\\Program Files (x86)\\TAMO\\ZEL1",
+  };
+  for (const std::string folder : candidates) {
+    SCOPED_TRACE(folder);
+    ScratchDrives drives;
+    drives.WriteFile(SettingsFileOf(folder), Settings("10.1.1.1"));
+    Tally tally;
+    EXPECT_TRUE(app::RepairAllInstallations(tally));
+    EXPECT_EQ(tally.FoundCount, 1);
+    EXPECT_EQ(tally.CorrectCount, 1);
+    EXPECT_EQ(tally.FoundList, folder);
+    EXPECT_TRUE(tally.Rewritten);
+    EXPECT_EQ(AddressIn(folder), TargetServerAddress);
+  }
 }
 
 TEST(RepairAllInstallations, RewritesAnotherAddress) {
@@ -145,6 +172,15 @@ TEST(RepairInstallation, ReadOnlyFileIsFoundButNotCorrect) {
   EXPECT_EQ(tally.CorrectList, "");
   EXPECT_TRUE(tally.Rewritten);
   EXPECT_EQ(drives.ReadFile(SettingsFileOf(kFirst)), original);
+}
+
+TEST(RepairInstallation, OverflowingCountStillListsTheFolder) {
+  ScratchDrives drives;
+  drives.WriteFile(SettingsFileOf(kFirst), Settings("10.1.1.1"));
+  Tally tally;
+  tally.FoundCount = std::numeric_limits<std::int32_t>::max();
+  EXPECT_THROW(app::RepairInstallation(kFirst, tally), common::RuntimeError);
+  EXPECT_EQ(tally.FoundList, kFirst);
 }
 
 TEST(RepairInstallation, TrailingBackslashIsKeptInTheList) {

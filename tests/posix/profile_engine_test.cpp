@@ -186,6 +186,8 @@ TEST(ProfileEngine, WriteChangesOnlyTheValue) {
        "; " + kGbkComment + "\r\n[web]\r\n;" + kGbkComment +
            "\r\nwebserver = 2.2.2.2 \r\n\r\n[other]\r\nx=1\r\n"},
       {"GBK value", "[web]\nk=1\n", "web", "k", "中文", "[web]\nk=" + kGbkChinese + "\n"},
+      {"Windows' own 936", "[web]\r\n;\xAD\xE6\x80\xFF\x81\x7F\r\nk=1\r\n", "web", "k",
+       "€\uE15F\uF8F5", "[web]\r\n;\xAD\xE6\x80\xFF\x81\x7F\r\nk=\x80\xAD\xE6\xFF\r\n"},
       {"quotes and NUL tail", "[web]\r\nk =\t\"old\"  \0tail\r\n"s, "web", "k", "new",
        "[web]\r\nk =\tnew  \0tail\r\n"s},
       {"empty old value", "[web]\nk =  \n", "web", "k", "v", "[web]\nk =  v\n"},
@@ -254,6 +256,8 @@ TEST(ProfileEngine, WriteRefusesWhatItCannotWriteExactly) {
       {"malformed UTF-8", file, "web", "k", "\xC3", kNothing},
       {"U+FFFD in a name", file, "web", "k\xEF\xBF\xBD", "1", kNothing},
       {"not in GBK", file, "web", "k", "😀", kNothing},
+      {"only a look-alike in GBK", file, "web", "k", "¢", kNothing},
+      {"dropped by the converter", file, "web", "k", "a\u180E", kNothing},
       {"new key not in GBK", file, "web", "한", "1", kNothing},
       {"UTF-16 without mark", "[\0w\0e\0b\0]\0"s, "web", "k", "1", kNothing},
       {"UTF-16 odd length", Utf16(u"[web]\n", true) + "x", "web", "k", "1", kNothing},

@@ -1,16 +1,26 @@
-// Windows paths on the POSIX stand-in: drives from a Wine-style prefix, names matched
-// without regard to case, and the file search's patterns and attributes.
+// Windows paths on the POSIX stand-in: drives from a Wine-style prefix, names resolved
+// exact-first and then the Windows way, folder listings kept while nothing changes, and
+// the file search's patterns and attributes.
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "app/Module1.h"
+#include "common/CM_FileFolderSystem.h"
+#include "platform/error.h"
 #include "platform/filesearch.h"
+#include "platform/folderlists.h"
 #include "platform/posix/winpath.h"
+#include "tests/support/RecordingDialogs.h"
 #include "tests/support/ScratchDrives.h"
 
 namespace {
@@ -18,11 +28,14 @@ namespace {
 namespace fs = std::filesystem;
 using platform::posix::CurrentWindowsFolder;
 using platform::posix::DriveLetters;
+using platform::posix::FolderEntriesRead;
 using platform::posix::Locate;
 using platform::posix::MatchesPattern;
 using platform::posix::ParseWindowsPath;
 using platform::posix::WindowsNameOf;
 using testsupport::ScratchDrives;
+using testsupport::Settings;
+using testsupport::SettingsFileOf;
 
 std::string HostOf(const std::string& windowsPath) {
   const auto parsed = ParseWindowsPath(windowsPath);
@@ -49,9 +62,26 @@ TEST(WindowsPaths, DrivesComeFromThePrefix) {
   const char* prefix = std::getenv("WINEPREFIX");
   ASSERT_NE(prefix, nullptr);
   const std::string saved = prefix;
-  setenv("WINEPREFIX", "/nonexistent-prefix", 1);
+  const std::string savedHome = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+  // Without a usable prefix Z: is the only drive, and standard error says why, once.
+  const std::string broken = "/nonexistent-prefix-" + std::to_string(getpid());
+  setenv("WINEPREFIX", broken.c_str(), 1);
+  testing::internal::CaptureStderr();
   EXPECT_EQ(DriveLetters(), std::vector<char>{'z'});
   EXPECT_EQ(HostOf("Z:\\etc"), "/etc");
+  unsetenv("WINEPREFIX");
+  setenv("HOME", broken.c_str(), 1);
+  EXPECT_EQ(HostOf("Z:\\etc"), "/etc");
+  EXPECT_EQ(DriveLetters(), std::vector<char>{'z'});
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "zelfix: WINEPREFIX=" + broken +
+                " has no dosdevices folder (mistyped, or a prefix that Wine never started): "
+                "using Z: (the root of the file system) as the only drive\n"
+                "zelfix: WINEPREFIX is not set and " +
+                broken +
+                "/.wine has no dosdevices folder: using Z: (the root of the file system) as "
+                "the only drive\n");
+  setenv("HOME", savedHome.c_str(), 1);
   setenv("WINEPREFIX", saved.c_str(), 1);
 }
 
@@ -66,12 +96,106 @@ TEST(WindowsPaths, NamesMatchWithoutRegardToCase) {
   EXPECT_EQ(HostOf("C:\\Program Files\\TAMO\\ZEL1\\BIN\\ZEL1.SYS. "), expected);
   // ".." never climbs above the drive's root.
   EXPECT_EQ(HostOf("C:\\..\\..\\Program Files\\TAMO\\ZEL1\\BIN\\ZEL1.SYS"), expected);
-  // Where the host holds names that differ only in case, an exact match wins.
+  // A name that matches nothing is created as Windows would name it.
+  EXPECT_EQ(HostOf("C:\\Program Files\\TAMO\\new. .\\x"),
+            HostOf("C:\\Program Files\\TAMO") + "/new/x");
+}
+
+TEST(WindowsPaths, ANameThatExistsExactlyIsUsedAsItIs) {
+  ScratchDrives drives;
   drives.MakeFolder("C:\\zelfix-test");
-  std::ofstream(HostOf("C:\\zelfix-test") + "/Name") << "upper";
-  std::ofstream(HostOf("C:\\zelfix-test") + "/name") << "lower";
-  EXPECT_EQ(drives.ReadFile("C:\\zelfix-test\\name"), "lower");
-  EXPECT_EQ(drives.ReadFile("C:\\zelfix-test\\Name"), "upper");
+  const std::string folder = HostOf("C:\\zelfix-test");
+  // Siblings that Windows would take for one name.
+  for (const char* name : {"inst.", "inst", "solo ", "Case", "case"}) {
+    fs::create_directory(folder + "/" + name);
+  }
+  const struct {
+    const char* asked;
+    const char* used;
+  } cases[] = {
+      {"inst.", "inst."},
+      {"inst", "inst"},
+      {"solo ", "solo "},
+      {"Case", "Case"},
+      {"case", "case"},
+      // No exact match: the one differing only in case, else the first in byte order.
+      {"INST.", "inst."},
+      {"INST", "inst"},
+      {"solo", "solo "},
+      {"SOLO.", "solo "},
+      {"CASE", "Case"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(HostOf("C:\\zelfix-test\\" + std::string(c.asked) + "\\x"),
+              folder + "/" + c.used + "/x")
+        << '"' << c.asked << '"';
+  }
+}
+
+// The folder window opens a folder whose name Windows could not have, and the chosen
+// folder is the one repaired.
+TEST(WindowsPaths, TheChosenFolderIsTheOneRepaired) {
+  ScratchDrives drives;
+  const std::string original = Settings("10.1.1.1");
+  for (const char* name : {"inst.", "inst", "solo "}) {
+    drives.MakeFolder("C:\\zelfix-test");
+    const std::string tamo = HostOf("C:\\zelfix-test") + "/" + name + "/TAMO";
+    fs::create_directories(tamo + "/ZEL1/BIN");
+    std::ofstream(tamo + "/ZEL1/BIN/ZEL1.SYS", std::ios::binary) << original;
+  }
+  testsupport::RecordingDialogs dialogs;
+  platform::FolderList list;
+  for (const std::string name : {"inst.", "solo "}) {
+    SCOPED_TRACE(name);
+    const std::string folder = "C:\\zelfix-test\\" + name;
+    ASSERT_NO_THROW(list.SetPath(folder));
+    EXPECT_EQ(list.Path(), folder);
+    ASSERT_EQ(list.SubfolderCount(), 1);
+    EXPECT_TRUE(app::RepairChosenFolder(list.PathAt(0)));
+    EXPECT_EQ(
+        common::ReadProfileString(SettingsFileOf(folder + "\\TAMO\\ZEL1"), "web", "webserver", ""),
+        app::TargetServerAddress);
+  }
+  std::ifstream plain(HostOf("C:\\zelfix-test") + "/inst/TAMO/ZEL1/BIN/ZEL1.SYS", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(plain), {}), original);
+}
+
+// A large C:\ is read at most twice however many lookups go through it, and again once
+// it changes.
+TEST(WindowsPaths, LargeFoldersAreKeptUntilTheyChange) {
+  ScratchDrives drives;
+  const std::string root = HostOf("C:\\");
+  const std::size_t folders = 10000;
+  for (std::size_t i = 0; i < folders; ++i) {
+    fs::create_directory(root + "/folder" + std::to_string(i));
+  }
+  // Nothing installed: the whole automatic run, twice, and the folder window opening on
+  // C:\, within three listings' worth of entries.
+  std::size_t before = FolderEntriesRead();
+  app::Tally tally;
+  app::RepairAllInstallations(tally);
+  app::RepairAllInstallations(tally);
+  platform::DriveList driveList;
+  platform::FolderList folderList;
+  EXPECT_EQ(folderList.Path(), "C:\\");
+  EXPECT_GE(folderList.SubfolderCount(), static_cast<int>(folders));
+  EXPECT_LE(FolderEntriesRead() - before, 3 * folders);
+
+  before = FolderEntriesRead();
+  for (int i = 0; i < 20; ++i) {
+    EXPECT_EQ(HostOf("C:\\FOLDER" + std::to_string(i)), root + "/folder" + std::to_string(i));
+    EXPECT_FALSE(platform::FindFirstEntry("C:\\missing" + std::to_string(i)));
+  }
+  EXPECT_EQ(FolderEntriesRead() - before, 0u);
+
+  // A name created, renamed or removed is seen at once.
+  fs::create_directory(root + "/Fresh");
+  EXPECT_EQ(HostOf("C:\\fresh"), root + "/Fresh");
+  fs::rename(root + "/Fresh", root + "/Renamed");
+  EXPECT_EQ(HostOf("C:\\RENAMED"), root + "/Renamed");
+  EXPECT_FALSE(platform::FindFirstEntry("C:\\fresh"));
+  fs::remove(root + "/Renamed");
+  EXPECT_FALSE(platform::FindFirstEntry("C:\\renamed"));
 }
 
 TEST(WindowsPaths, ShapesThatNameNothing) {
@@ -150,6 +274,73 @@ TEST(FileSearch, ListsDotEntriesFirstThenByName) {
   EXPECT_EQ(single->name, "A.txt");
   EXPECT_FALSE(platform::FindFirstEntry("C:\\zelfix-test\\*.none"));
   EXPECT_FALSE(platform::FindFirstEntry("C:\\"));
+}
+
+// Runs `body` as an unprivileged user, who may be refused what root never is: in a child
+// process that gives the scratch drives to "nobody" and drops root, or here when not root
+// in the first place. False when it could not drop root.
+bool AsUnprivilegedUser(const std::function<void()>& body) {
+  if (geteuid() != 0) {
+    body();
+    return true;
+  }
+  const pid_t child = fork();
+  if (child == 0) {
+    const uid_t nobody = 65534;
+    const fs::path prefix = std::getenv("WINEPREFIX");
+    std::error_code ignored;
+    for (auto it = fs::recursive_directory_iterator(prefix, ignored);
+         it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+      lchown(it->path().c_str(), nobody, nobody);
+    }
+    lchown(prefix.c_str(), nobody, nobody);
+    if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0) {
+      _exit(2);
+    }
+    body();
+    _exit(testing::Test::HasFailure() ? 1 : 0);
+  }
+  int status = 0;
+  EXPECT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 1) << "the child failed: " << status;
+  return WIFEXITED(status) && WEXITSTATUS(status) != 2;
+}
+
+TEST(WindowsPaths, AFolderThatMayNotBeReadSaysSo) {
+  ScratchDrives drives;
+  drives.MakeFolder("C:\\zelfix-test\\locked\\sub");
+  drives.WriteFile(SettingsFileOf("C:\\Program Files\\TAMO\\ZEL1"), Settings("10.1.1.1"));
+  const bool ran = AsUnprivilegedUser([&] {
+    ASSERT_EQ(chmod(HostOf("C:\\zelfix-test\\locked").c_str(), 0), 0);
+    platform::FolderList list;
+    for (const char* folder : {"C:\\zelfix-test\\locked", "C:\\zelfix-test\\LOCKED\\sub"}) {
+      try {
+        list.SetPath(folder);
+        ADD_FAILURE() << folder << " opened";
+      } catch (const platform::RuntimeError& error) {
+        EXPECT_EQ(error.Number(), platform::kPermissionDeniedErrorNumber) << folder;
+        EXPECT_EQ(error.Description(), "拒绝的权限") << folder;
+      }
+    }
+
+    // An installation behind a folder that may not be read is not found, and standard
+    // error says why, once.
+    const std::string programFiles = HostOf("C:\\Program Files");
+    ASSERT_EQ(chmod(programFiles.c_str(), 0), 0);
+    app::Tally tally;
+    testing::internal::CaptureStderr();
+    app::RepairAllInstallations(tally);
+    app::RepairAllInstallations(tally);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "zelfix: permission denied: cannot look into C:\\Program Files (" + programFiles +
+                  "), so nothing in it can be found\n");
+    EXPECT_EQ(tally.FoundCount, 0);
+    chmod(programFiles.c_str(), 0755);
+    chmod(HostOf("C:\\zelfix-test\\locked").c_str(), 0755);
+  });
+  if (!ran) {
+    GTEST_SKIP() << "cannot run as an unprivileged user here";
+  }
 }
 
 }  // namespace
