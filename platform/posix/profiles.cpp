@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "platform/posix/unicode.h"
 #include "platform/posix/winpath.h"
@@ -31,13 +32,13 @@ std::vector<std::string> ProfileFolders() {
     return {};
   }
   const posix::HostLocation location = posix::Locate(*parsed);
-  const std::optional<std::vector<std::string>> names =
-      location.exists ? posix::ReadFolderNames(location.hostPath) : std::nullopt;
-  if (!names) {
+  const auto entries = location.exists ? posix::ReadFolder(location.hostPath) : nullptr;
+  if (!entries) {
     return {};
   }
   std::vector<std::string> profiles;
-  for (const std::string& name : *names) {
+  for (const posix::FolderEntry& entry : *entries) {
+    const std::string& name = entry.name;
     struct stat info {};
     const std::string hostPath = location.hostPath + "/" + name;
     if (name != "." && name != ".." && lstat(hostPath.c_str(), &info) == 0 &&
