@@ -27,6 +27,7 @@ Wine never runs as root here (root ignores the read-only attribute): as root, th
 side runs as the unprivileged user "zelfix-wine", as cmake/wine-run.sh does.
 """
 import argparse
+import ctypes
 import fcntl
 import json
 import os
@@ -44,6 +45,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[2]
 TIMEOUT = 20  # seconds for a box, the window or the program's end to appear
 WINE_USER = "zelfix-wine"
+PR_SET_PDEATHSIG = 1  # prctl: the signal a child gets when its parent ends
 
 TITLE = "修复ZEL服务器迁移IP地址冲突"
 TARGET = "192.0.2.10"  # the build's default address; checked against both build caches
@@ -401,9 +403,12 @@ class Wine:
         return "still running" if code is None else f"it ended with {code}"
 
     def spawn(self, argv, log, **kwargs):
+        """Starts a server that ends with the suite, even when the suite is killed."""
+        libc = ctypes.CDLL(None)
+        orphaned = lambda: libc.prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
         with open(self.work / f"{log}.log", "wb") as out:
             process = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=out,
-                                       stderr=subprocess.STDOUT, **kwargs)
+                                       stderr=subprocess.STDOUT, preexec_fn=orphaned, **kwargs)
         self.processes.append(process)
         return process
 
@@ -457,8 +462,9 @@ class Wine:
 
     def serve(self):
         """One wineserver for the whole run: no scenario starts while the last one's
-        server, desktop and services are shutting down."""
-        self.setup(["-p"], "starting the wineserver", program="wineserver")
+        server, desktop and services are shutting down. Should the suite be killed, it
+        still ends a minute after the last Wine process."""
+        self.setup(["-p60"], "starting the wineserver", program="wineserver")
 
     def log(self, text):
         if self.steps:
@@ -657,7 +663,8 @@ def wine_run(wine, build, scenario, drives, logs):
     log_path = logs / f"{scenario.name}-{build}.log"
     # The program's output (with the debug channels) and the suite's own steps: each key
     # and each run of the reader with its exit status and standard error.
-    with open(log_path, "wb") as log, open(logs / f"{scenario.name}-{build}-steps.log", "w") as steps:
+    steps_path = logs / f"{scenario.name}-{build}-steps.log"
+    with open(log_path, "wb") as log, open(steps_path, "w") as steps:
         code, shown = wine.play(build, scenario, drives, log, steps)
     traced = wine_boxes(log_path.read_text(errors="replace"))
     if len(traced) != len(shown):
@@ -699,7 +706,8 @@ def native_run(build, scenario, drives, logs):
     env = {**os.environ, "WINEPREFIX": str(drives / "prefix"), "LC_ALL": "zh_CN.UTF-8",
            "ZELFIX_BOX_TRANSCRIPT": str(transcript)}
     try:
-        result = subprocess.run([str(BUILDS[build].exe)], input="".join(l + "\n" for l in lines).encode(),
+        result = subprocess.run([str(BUILDS[build].exe)],
+                                input="".join(l + "\n" for l in lines).encode(),
                                 cwd=drives / "c", env=env, stdout=subprocess.PIPE,
                                 stderr=subprocess.STDOUT, timeout=TIMEOUT)
     except subprocess.TimeoutExpired:
@@ -753,7 +761,8 @@ def find_builds(root, names):
         cache = (folder / "CMakeCache.txt").read_text()
         found = re.search(r"^ZELFIX_TARGET_SERVER_ADDRESS:STRING=(.*)$", cache, re.M)
         if found and found.group(1) != TARGET:
-            sys.exit(f"e2e: {build.preset} is built for {found.group(1)}; the suite expects {TARGET}")
+            sys.exit(f"e2e: {build.preset} is built for {found.group(1)}; "
+                     f"the suite expects {TARGET}")
 
 
 def play_build(wine, build, scenario, drives, logs):
