@@ -2,8 +2,9 @@
 # Runs a Windows test program under Wine the way the operators' PCs look to it:
 # - code page 936 (LC_ALL=zh_CN.UTF-8), as on Chinese Windows;
 # - a private Wine prefix in $ZELFIX_WINE_HOME (default: a folder beside the program),
-#   created on first use, whose D: to G: are scratch folders; the tests create and delete
-#   installation folders on C: to G: there, so ZELFIX_TEST_SANDBOX=1 marks it as safe;
+#   created on first use (64-bit, or 32-bit with WINEARCH=win32), whose D: to G: are
+#   scratch folders; the tests create and delete installation folders on C: to G: there,
+#   so ZELFIX_TEST_SANDBOX=1 marks it as safe;
 # - never as root: root ignores the read-only attribute, which Windows never does for a
 #   program, so as root the program runs as the unprivileged user "zelfix-wine".
 set -eu
@@ -19,7 +20,7 @@ if [ "$(id -u)" = 0 ]; then
   chown "$user" "$home"
   # The build tree must be readable by that user (it usually is).
   exec runuser -u "$user" -- env ZELFIX_WINE_HOME="$home" DISPLAY="${DISPLAY:-}" \
-    "$0" "$program" "$@"
+    ${WINEARCH:+WINEARCH="$WINEARCH"} "$0" "$program" "$@"
 fi
 
 export WINEPREFIX="$home/prefix"

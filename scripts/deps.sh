@@ -10,7 +10,8 @@ if [ "${1:-all}" != native ]; then
   packages="$packages clang libclang-rt-14-dev libbenchmark-dev g++-mingw-w64-x86-64
     g++-mingw-w64-i686 wine wine64 xvfb xdotool x11-apps imagemagick fonts-wqy-zenhei
     locales python3 hyperfine strace"
-  packages="$packages openbox"  # the end-to-end suite's window manager
+  packages="$packages openbox x11-utils"  # the end-to-end suite's window manager, xprop
+  packages="$packages wine32:i386"  # 32-bit Wine, from Debian's i386 multiarch
   packages="$packages osslsigncode openssl unzip"  # signing and checking the release
 fi
 
@@ -27,6 +28,9 @@ as_root() {
 
 if [ -n "$missing" ]; then
   echo "zelfix: installing$missing"
+  case "$missing" in *:i386*)
+    dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
+  esac
   as_root apt-get update -qq
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
 fi

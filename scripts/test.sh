@@ -1,9 +1,10 @@
 #!/bin/sh
 # Builds and runs every test of zelfix: the native suites, the same suites with
 # AddressSanitizer and UndefinedBehaviorSanitizer, a 60 s fuzz run of the profile engine,
-# the kill test of the settings file's replacement, the Windows (x86_64) suites under Wine
-# with code page 936, the end-to-end suite (the real program under Wine and natively,
-# compared), and the 32-bit Windows build (built only: there is no 32-bit Wine here).
+# the kill test of the settings file's replacement, the Windows x86_64 and i686 suites
+# under Wine with code page 936, and the end-to-end suite (the real program, both Windows
+# executables under Wine and the native build, compared), and the release check (the
+# site release built twice and compared, checksummed and signed).
 # Installs what is missing first. Exits non-zero when any step fails.
 set -u
 cd "$(dirname "$0")/.."
@@ -47,11 +48,11 @@ step fuzz fuzz
 # rewritten (about a minute).
 step kill-test build/native/tests/stress/zelfix_kill_test
 # A fresh Wine prefix for every run: nothing a previous run left can change the result.
-rm -rf build/mingw64/wine
+rm -rf build/mingw64/wine build/mingw32/wine
 step windows-x86_64-under-wine suites mingw64
-# Needs build/native and build/mingw64 from the steps above.
+step windows-i686-under-wine suites mingw32
+# Needs build/native, build/mingw64 and build/mingw32 from the steps above.
 step end-to-end python3 tests/e2e/e2e.py
-step windows-i686-build build mingw32
 # The site release built twice and compared, checksummed, signed with a throwaway
 # certificate (scripts/release-check.sh, about three minutes).
 step release ./scripts/release-check.sh

@@ -159,14 +159,18 @@ void PrintWindow(HWND window) {
     if (kind == L"ComboBox") {
       drive = Json(TextOf(child));
     } else if (kind == L"ListBox") {
+      // The program may refill the list between two of these messages: a buffer that
+      // holds any folder name (at most 255 characters) cannot be overrun by a row that
+      // grew meanwhile, and a row that is gone is left out; the suite reads again until
+      // the window shows what it expects.
       const LRESULT count = SendMessageW(child, LB_GETCOUNT, 0, 0);
       for (LRESULT row = 0; row < count; ++row) {
-        std::wstring text(static_cast<std::size_t>(SendMessageW(child, LB_GETTEXTLEN, row, 0)) + 1,
-                          L'\0');
-        const LRESULT got =
-            SendMessageW(child, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.data()));
-        text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-        rows += (rows.empty() ? "" : ",") + Json(text);
+        wchar_t text[1024] = {};
+        const LRESULT got = SendMessageW(child, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text));
+        if (got >= 0) {
+          rows +=
+              (rows.empty() ? "" : ",") + Json(std::wstring(text, static_cast<std::size_t>(got)));
+        }
       }
       highlighted = SendMessageW(child, LB_GETCURSEL, 0, 0);
     }

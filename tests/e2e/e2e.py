@@ -1,33 +1,43 @@
 #!/usr/bin/env python3
 """End-to-end suite: the real program, driven as an operator drives it.
 
-Each scenario runs twice:
-- the Windows x86_64 executable under Wine inside Xvfb (with a small window manager, so
-  that screenshots show frames and captions), code page 936, in a throwaway prefix whose
-  C: to G: are fresh folders. Boxes are answered and the window is driven with xdotool
+Each scenario runs on three builds, each named in its result line:
+- x64 and x86: the Windows x86_64 and i686 executables under Wine (the i686 one under
+  32-bit Wine, as on 64-bit Windows) inside Xvfb (with a small window manager, so that
+  screenshots show frames and captions), code page 936, in a throwaway prefix whose C: to
+  G: are fresh folders. Boxes are answered and the window is driven with xdotool
   (keyboard only). Each box's text comes from Wine's msgbox channel, which cuts long texts
-  short, and in full from boxreader.exe; its flags, caption and answer from Wine's relay
-  trace of MessageBoxW; its caption as the operator sees it from the X window's name.
-- the native Linux build, with the same answers on standard input and the boxes taken
+  short, and in full from boxreader.exe of the same bitness; its flags, caption and answer
+  from Wine's relay trace of MessageBoxW; its caption as the operator sees it from the X
+  window's name.
+- native: the Linux build, with the same answers on standard input and the boxes taken
   from its ZELFIX_BOX_TRANSCRIPT, in a Wine-style prefix folder with the same drives.
-Both must show exactly the expected boxes in order, end with the expected exit code and
+Each must show exactly the expected boxes in order, end with the expected exit code and
 leave exactly the expected file bytes on the drives; so they agree with each other too.
 
-    tests/e2e/e2e.py [--build build] [scenario ...]
+Every wait is for a state, polled until one deadline; a failure says what was awaited,
+for how long, and what was seen last. <build>/e2e/logs holds, per scenario and build, the
+program's output and the suite's steps (each key, each run of boxreader with its exit
+status and standard error).
+
+    tests/e2e/e2e.py [--build build] [--builds x64,x86,native] [scenario ...]
 
 Screenshots go to <build>/e2e/shots, logs and the drives of every run to <build>/e2e.
 Wine never runs as root here (root ignores the read-only attribute): as root, the Wine
 side runs as the unprivileged user "zelfix-wine", as cmake/wine-run.sh does.
 """
 import argparse
+import ctypes
 import fcntl
 import json
 import os
 import re
+import select
 import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 from dataclasses import dataclass, field
 from pathlib import Path
@@ -35,6 +45,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[2]
 TIMEOUT = 20  # seconds for a box, the window or the program's end to appear
 WINE_USER = "zelfix-wine"
+PR_SET_PDEATHSIG = 1  # prctl: the signal a child gets when its parent ends
 
 TITLE = "修复ZEL服务器迁移IP地址冲突"
 TARGET = "192.0.2.10"  # the build's default address; checked against both build caches
@@ -338,10 +349,18 @@ def wine_boxes(log):
 # The Wine side
 
 
+def tail(text, lines=15):
+    return "\n".join(text.strip().splitlines()[-lines:])
+
+
 class Wine:
-    def __init__(self, work, exe, reader, shots):
-        self.work, self.exe, self.reader_exe, self.shots = work, exe, reader, shots
+    """One Xvfb with a window manager and one Wine prefix for the whole run; the x64 and
+    the x86 executables both run in it (the x86 one as on 64-bit Windows)."""
+
+    def __init__(self, work, shots):
+        self.work, self.shots = work, shots
         self.processes = []
+        self.steps = None  # the scenario's step log while one plays
         self.user = WINE_USER if os.geteuid() == 0 else None
         if self.user:
             if run(["id", "-u", self.user]).returncode != 0:
@@ -353,32 +372,60 @@ class Wine:
         work.mkdir(parents=True)
         self.own(work)
         self.prefix = work / "prefix"
-        self.display = self.start_display()
+        self.display = ""
 
     def own(self, path):
         if self.user:
             subprocess.run(["chown", "-R", f"{self.uid}:{self.gid}", str(path)], check=True)
 
     def start_display(self):
-        number = 150  # clear of the displays that tests/win32/with-display.sh takes
-        while Path(f"/tmp/.X11-unix/X{number}").exists() or Path(f"/tmp/.X{number}-lock").exists():
-            number += 1
-        display = f":{number}"
-        # -ac: the unprivileged user must reach the display too.
-        self.spawn(["Xvfb", display, "-screen", "0", "1024x768x24", "-ac", "-nolisten", "tcp"])
+        """Xvfb picks a free display number itself and writes it to a pipe once it
+        accepts clients: no race with other Xvfb servers started at the same time."""
         deadline = time.time() + TIMEOUT
-        while not Path(f"/tmp/.X11-unix/X{number}").exists():
-            if time.time() > deadline:
-                raise Failure("Xvfb did not start")
+        ready, announce = os.pipe()
+        server = self.spawn(["Xvfb", "-displayfd", str(announce), "-screen", "0", "1024x768x24",
+                             "-ac", "-nolisten", "tcp"],  # -ac: the Wine user connects too
+                            "xvfb", pass_fds=(announce,))
+        os.close(announce)
+        number = b""
+        with os.fdopen(ready, "rb", buffering=0) as pipe:
+            while not number.endswith(b"\n"):
+                left = deadline - time.time()
+                if left <= 0 or not select.select([pipe], [], [], left)[0]:
+                    raise Failure(f"Xvfb did not report a display within {TIMEOUT} s "
+                                  f"({self.ended(server)}); see {self.work / 'xvfb.log'}")
+                chunk = pipe.read(16)
+                if not chunk:
+                    raise Failure(f"Xvfb ended before it was ready ({self.ended(server)}):\n"
+                                  + tail((self.work / "xvfb.log").read_text(errors="replace")))
+                number += chunk
+        display = f":{int(number)}"
+        # A window manager, so that the screenshots show each frame with its caption; it
+        # is ready once it has announced itself on the root window.
+        manager = self.spawn(["openbox", "--sm-disable"], "openbox",
+                             env={**os.environ, "DISPLAY": display})
+        seen = ""
+        while "window id" not in seen:
+            if time.time() > deadline or manager.poll() is not None:
+                raise Failure(f"openbox did not take the display {display} within {TIMEOUT} s "
+                              f"({self.ended(manager)}); the root window showed {seen!r}")
             time.sleep(0.1)
-        # A window manager, so that the screenshots show each frame with its caption.
-        self.spawn(["openbox", "--sm-disable"], env={**os.environ, "DISPLAY": display})
-        time.sleep(0.5)
+            seen = run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
+                       env={**os.environ, "DISPLAY": display}).stdout.strip()
         return display
 
-    def spawn(self, argv, **kwargs):
-        process = subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                   **kwargs)
+    @staticmethod
+    def ended(process):
+        code = process.poll()
+        return "still running" if code is None else f"it ended with {code}"
+
+    def spawn(self, argv, log, **kwargs):
+        """Starts a server that ends with the suite, even when the suite is killed."""
+        libc = ctypes.CDLL(None)
+        orphaned = lambda: libc.prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
+        with open(self.work / f"{log}.log", "wb") as out:
+            process = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=out,
+                                       stderr=subprocess.STDOUT, preexec_fn=orphaned, **kwargs)
         self.processes.append(process)
         return process
 
@@ -388,31 +435,86 @@ class Wine:
         user = ["runuser", "-u", self.user, "--"] if self.user else []
         return user + ["env", *env, program, *argv]
 
+    def wine(self, argv, timeout=120, program="wine", debug="-all"):
+        """Runs a Wine command to its end. Answers its exit status, output and standard
+        error. These go to fresh unnamed files, not pipes: the Wine processes a command may
+        start (the services, the desktop) live on with the wineserver, and would keep a
+        pipe open or write into the next command's file."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            result = subprocess.run(self.command(argv, debug, program), stdin=subprocess.DEVNULL,
+                                    stdout=out, stderr=err, timeout=timeout)
+            out.seek(0)
+            err.seek(0)
+            return (result.returncode, out.read().decode(errors="replace").strip(),
+                    err.read().decode(errors="replace").strip())
+
+    def setup(self, argv, what, program="wine"):
+        """A step of setting up Wine: fails with its output when it fails."""
+        try:
+            code, out, err = self.wine(argv, program=program)
+        except subprocess.TimeoutExpired as timeout:
+            raise Failure(f"wine: {what} did not end within {timeout.timeout} s")
+        if code != 0:
+            raise Failure(f"wine: {what} failed with {code}:\n{tail(out + chr(10) + err)}")
+
     def x(self, *argv):
         return run(["xdotool", *argv], env={**os.environ, "DISPLAY": self.display})
 
-    def init_prefix(self):
-        subprocess.run(self.command(["wineboot", "--init"]), stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=120)
-        subprocess.run(self.command(["-w"], program="wineserver"), timeout=60)
+    def start(self):
+        self.display = self.start_display()
+        self.setup(["wineboot", "--init"], "creating the prefix")
+        self.setup(["-w"], "the first start's wineserver", program="wineserver")
         if not (self.prefix / "system.reg").exists():
             raise Failure(f"wineboot did not create the prefix {self.prefix}")
         # Wine's mount manager lists the drives it found when it started; every scenario
         # re-points these links, so all of them exist from the next start on.
         self.mount(self.work / "blank")
+        self.serve()
         # The relay trace of MessageBoxW alone gives each box's flags, caption and answer.
-        subprocess.run(self.command(["reg", "add", r"HKCU\Software\Wine\Debug", "/v",
-                                     "RelayInclude", "/d", "user32.MessageBoxW", "/f"]),
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60, check=True)
+        self.setup(["reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayInclude", "/d",
+                   "user32.MessageBoxW", "/f"], "setting the relay trace")
+        # A crash is reported on standard error, never in a box that would stand in the way.
+        self.setup(["reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog", "/t",
+                   "REG_DWORD", "/d", "0", "/f"], "turning off the crash dialog")
 
-    def read(self, *argv):
-        """Runs boxreader; its JSON, or None when what it waited for never came."""
-        try:
-            result = run(self.command([str(self.reader_exe), *argv]), timeout=TIMEOUT + 10)
-        except subprocess.TimeoutExpired:
-            return None
-        line = result.stdout.strip().splitlines()
-        return json.loads(line[-1]) if result.returncode == 0 and line else None
+    def serve(self):
+        """One wineserver for the whole run: no scenario starts while the last one's
+        server, desktop and services are shutting down. Should the suite be killed, it
+        still ends a minute after the last Wine process."""
+        self.setup(["-p60"], "starting the wineserver", program="wineserver")
+
+    def log(self, text):
+        if self.steps:
+            self.steps.write(f"[{time.time() - self.began:6.2f} s] {text}\n")
+            self.steps.flush()
+
+    def read(self, deadline, *argv):
+        """Runs boxreader until it reports what `argv` asks for or `deadline` passes; each
+        run waits inside Wine for the time left. A run that ends without an answer is
+        logged and repeated. Answers the state, or None at the deadline; `last_run` then
+        says how the last run ended."""
+        self.last_run = "the reader never ran"
+        while time.time() < deadline:
+            left = deadline - time.time()
+            began = time.time()
+            try:
+                code, out, err = self.wine(
+                    [str(self.reader), *argv, str(max(1, int(left * 1000)))],
+                    timeout=left + 15, debug="fixme-all,warn-all")
+            except subprocess.TimeoutExpired:
+                self.last_run = f"reader {' '.join(argv)} did not end within {left + 15:.0f} s"
+                self.log(self.last_run)
+                continue
+            self.last_run = (f"reader {' '.join(argv)} ended with {code} after "
+                             f"{time.time() - began:.1f} s"
+                             + (f", standard error:\n{tail(err)}" if err else ""))
+            self.log(self.last_run + (f"\n  output: {out}" if out else ""))
+            if code == 0 and out:
+                return json.loads(out.splitlines()[-1])
+            if self.process.poll() is not None:
+                break  # what it waits for cannot come any more
+            time.sleep(0.2)
+        return None
 
     def mount(self, drives):
         """Points C: to G: at the scenario's folders; C: keeps Windows' own folders."""
@@ -435,25 +537,46 @@ class Wine:
 
     def shot(self, state, label):
         self.shot_count += 1
-        path = self.shots / f"{self.scenario}-{self.shot_count}-{label}.png"
-        run(["import", "-frame", "-window", str(state["xid"]), str(path)],
-            env={**os.environ, "DISPLAY": self.display})
+        path = self.shots / f"{self.scenario}-{self.build}-{self.shot_count}-{label}.png"
+        result = run(["import", "-frame", "-window", str(state["xid"]), str(path)],
+                     env={**os.environ, "DISPLAY": self.display})
+        if result.returncode != 0:
+            self.log(f"no screenshot {path.name}: import ended with {result.returncode}")
+
+    def name_of(self, state):
+        """The X window's name once it carries the window's caption (Wine sets it when it
+        maps the window); else the last name seen."""
+        deadline = time.time() + TIMEOUT
+        while True:
+            name = self.x("getwindowname", str(state["xid"])).stdout.rstrip("\n")
+            if name == state["caption"] or time.time() > deadline:
+                return name
+            time.sleep(0.1)
 
     def focus(self, xid):
         """Keys go to the focused X window: make sure it is this one."""
-        deadline = time.time() + 5
-        while self.x("getwindowfocus").stdout.strip() != str(xid):
+        deadline = time.time() + TIMEOUT
+        while (seen := self.x("getwindowfocus").stdout.strip()) != str(xid):
             if time.time() > deadline:
-                raise Failure(f"window {xid} never got the keyboard focus")
+                raise Failure(f"wine: waited {TIMEOUT} s for X window {xid} to get the "
+                              f"keyboard focus; the focus stayed on {seen or 'nothing'}")
             self.x("windowactivate", "--sync", str(xid))
             time.sleep(0.1)
 
+    def key(self, xid, key):
+        self.focus(xid)
+        result = self.x("key", key)
+        self.log(f"key {key} to X window {xid}")
+        if result.returncode != 0:
+            raise Failure(f"wine: xdotool key {key} failed with {result.returncode}")
+
     def box(self, step, n):
-        state = self.read("box", str(TIMEOUT * 1000))
+        began = time.time()
+        state = self.read(began + TIMEOUT, "box")
         if state is None:
-            raise Failure(f"wine: box {n} did not appear within {TIMEOUT} s "
-                          f"({self.program_state()}); expected {step}")
-        state["name"] = self.x("getwindowname", str(state["xid"])).stdout.rstrip("\n")
+            raise Failure(f"wine: waited {time.time() - began:.1f} s for box {n} "
+                          f"({self.program_state()}); expected {step}; {self.last_run}")
+        state["name"] = self.name_of(state)
         # "&Y" is drawn as an underlined Y.
         state["buttons"] = [b.replace("&", "") for b in state["buttons"]]
         state["default"] = state["default"].replace("&", "")
@@ -466,41 +589,49 @@ class Wine:
                 raise Failure(f"wine: box {n}: {key} is {state[key]!r}, expected {value!r}")
         if not state["foreground"]:
             raise Failure(f"wine: box {n} never became the foreground window")
-        self.focus(state["xid"])
-        self.x("key", ANSWERS[step.answer][0])
-        if self.read("gone", str(state["hwnd"]), str(TIMEOUT * 1000)) is None:
-            raise Failure(f"wine: box {n} stayed open after the key {ANSWERS[step.answer][0]}")
+        self.key(state["xid"], ANSWERS[step.answer][0])
+        began = time.time()
+        # A program that has ended shows no box any more.
+        if self.read(began + TIMEOUT, "gone", str(state["hwnd"])) is None and \
+                self.process.poll() is None:
+            raise Failure(f"wine: box {n} was still open {time.time() - began:.1f} s after the "
+                          f"key {ANSWERS[step.answer][0]}; {self.last_run}")
         return state
 
     def window(self, expect, what):
         """Waits until the window is foreground (else keys are lost) and shows what `expect`
         says; fails with its last state otherwise."""
         expect = {"foreground": True, **expect}
-        deadline = time.time() + TIMEOUT
-        while True:
-            state = self.read("window", str(TIMEOUT * 1000))
-            if state is None:
-                raise Failure(f"wine: the folder window did not appear within {TIMEOUT} s "
-                              f"({self.program_state()})")
+        began = time.time()
+        deadline, state = began + TIMEOUT, None
+        while (seen := self.read(deadline, "window")) is not None:
+            state = seen
             rows, at = state["rows"], state["highlighted"]
             state["highlighted"] = rows[at] if 0 <= at < len(rows) else None
             if all(state[k] == v for k, v in expect.items()):
                 return state
-            if time.time() > deadline:
-                shown = {k: state[k] for k in ("foreground", "focus", "drive", "rows",
-                                               "highlighted")}
-                raise Failure(f"wine: after {what} the window shows {shown}, expected {expect}")
             time.sleep(0.2)
+        waited = f"waited {time.time() - began:.1f} s after {what}"
+        if state is None:
+            raise Failure(f"wine: {waited} for the folder window ({self.program_state()}); "
+                          f"{self.last_run}")
+        shown = {k: state[k] for k in ("foreground", "focus", "drive", "rows", "highlighted")}
+        raise Failure(f"wine: {waited} for the window to show {expect}; it last showed {shown}")
 
     def program_state(self):
         code = self.process.poll()
-        return "the program is still running" if code is None else f"the program ended: {code}"
+        state = "the program is still running" if code is None else f"the program ended: {code}"
+        server = self.processes[0].poll()  # the display's end would end the program too
+        return state if server is None else f"{state}; Xvfb ended: {server}"
 
-    def play(self, scenario, drives, log):
+    def play(self, build, scenario, drives, log, steps):
+        self.build, self.exe, self.reader = build, BUILDS[build].exe, BUILDS[build].reader
         self.scenario, self.shot_count = scenario.name, 0
+        self.steps, self.began = steps, time.time()
         self.process = process = subprocess.Popen(
-            self.command([str(self.exe)], debug="+msgbox,+relay"), cwd=drives / "c", stdout=log,
-            stderr=subprocess.STDOUT, start_new_session=True)
+            self.command([str(self.exe)], debug="+msgbox,+relay"), cwd=drives / "c",
+            stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
+            start_new_session=True)
         shown, window = [], None
         try:
             for step in scenario.steps:
@@ -508,25 +639,27 @@ class Wine:
                     shown.append(self.box(step, len(shown) + 1))
                 elif isinstance(step, Window):
                     window = self.window(step.expect, "opening")
-                    name = self.x("getwindowname", str(window["xid"])).stdout.rstrip("\n")
+                    name = self.name_of(window)
                     if name != TITLE or window["caption"] != TITLE:
-                        raise Failure(f"wine: window caption {name!r}, expected {TITLE!r}")
+                        raise Failure(f"wine: window caption {window['caption']!r}, X window "
+                                      f"name {name!r}, expected {TITLE!r}")
                     self.shot(window, "window")
                 else:
-                    self.focus(window["xid"])
-                    self.x("key", step.key)
+                    self.key(window["xid"], step.key)
                     if step.expect:
-                        window = self.window(step.expect, f"key {step.key}")
+                        window = self.window(step.expect, f"the key {step.key}")
                         if "rows" in step.expect or "highlighted" in step.expect:
                             self.shot(window, "window")
             code = process.wait(TIMEOUT)
         except subprocess.TimeoutExpired:
             raise Failure(f"wine: the program did not end within {TIMEOUT} s after the last step")
         finally:
+            self.steps = None
             if process.poll() is None:
                 os.killpg(process.pid, signal.SIGKILL)
                 process.wait()
                 self.kill_server()
+                self.serve()
         return code, shown
 
     def kill_server(self):
@@ -547,13 +680,15 @@ class Wine:
                     process.wait()
 
 
-def wine_run(wine, scenario, folder, logs):
-    drives = folder / "wine"
+def wine_run(wine, build, scenario, drives, logs):
     populate(drives, scenario)
     wine.mount(drives)
-    log_path = logs / f"{scenario.name}-wine.log"
-    with open(log_path, "wb") as log:
-        code, shown = wine.play(scenario, drives, log)
+    log_path = logs / f"{scenario.name}-{build}.log"
+    # The program's output (with the debug channels) and the suite's own steps: each key
+    # and each run of the reader with its exit status and standard error.
+    steps_path = logs / f"{scenario.name}-{build}-steps.log"
+    with open(log_path, "wb") as log, open(steps_path, "w") as steps:
+        code, shown = wine.play(build, scenario, drives, log, steps)
     traced = wine_boxes(log_path.read_text(errors="replace"))
     if len(traced) != len(shown):
         raise Failure(f"wine: {len(traced)} boxes in the debug log, {len(shown)} seen on screen")
@@ -578,8 +713,7 @@ def wine_run(wine, scenario, folder, logs):
 # The native side
 
 
-def native_run(exe, scenario, folder, logs):
-    drives = folder / "native"
+def native_run(build, scenario, drives, logs):
     populate(drives, scenario)
     devices = drives / "prefix" / "dosdevices"
     devices.mkdir(parents=True)
@@ -595,12 +729,13 @@ def native_run(exe, scenario, folder, logs):
     env = {**os.environ, "WINEPREFIX": str(drives / "prefix"), "LC_ALL": "zh_CN.UTF-8",
            "ZELFIX_BOX_TRANSCRIPT": str(transcript)}
     try:
-        result = subprocess.run([str(exe)], input="".join(l + "\n" for l in lines).encode(),
+        result = subprocess.run([str(BUILDS[build].exe)],
+                                input="".join(l + "\n" for l in lines).encode(),
                                 cwd=drives / "c", env=env, stdout=subprocess.PIPE,
                                 stderr=subprocess.STDOUT, timeout=TIMEOUT)
     except subprocess.TimeoutExpired:
         raise Failure(f"native: the program did not end within {TIMEOUT} s")
-    (logs / f"{scenario.name}-native.log").write_bytes(result.stdout)
+    (logs / f"{scenario.name}-{build}.log").write_bytes(result.stdout)
     # The terminal's complaints about an answer or a command it did not understand.
     for complaint in ("未能识别的回答", "未知命令", "没有第", "没有驱动器", "无法打开该目录"):
         if complaint.encode() in result.stdout:
@@ -621,37 +756,74 @@ def native_run(exe, scenario, folder, logs):
 # ---------------------------------------------------------------------------------------
 
 
-def check_build(build, preset):
-    cache = (build / preset / "CMakeCache.txt").read_text()
-    found = re.search(r"^ZELFIX_TARGET_SERVER_ADDRESS:STRING=(.*)$", cache, re.M)
-    if found and found.group(1) != TARGET:
-        sys.exit(f"e2e: {preset} is built for {found.group(1)}; the suite expects {TARGET}")
+@dataclass
+class Build:
+    preset: str
+    exe: Path = None
+    reader: Path = None  # boxreader of the same bitness, for the Windows builds
 
 
-def check_side(side, play, scenario, drives):
-    """Plays the scenario on one side and checks all it showed and left behind."""
-    code, boxes = play()
-    compare_boxes(expected_boxes(scenario), boxes, side)
+# The name in the result lines (as the shipped executables are named) -> its build.
+BUILDS = {"x64": Build("mingw64"), "x86": Build("mingw32"), "native": Build("native")}
+
+
+def find_builds(root, names):
+    for name in names:
+        build = BUILDS[name]
+        folder = root / build.preset
+        if build.preset == "native":
+            build.exe = folder / "app/zelfix"
+            needed = [build.exe]
+        else:
+            build.exe = folder / "app/zelfix.exe"
+            build.reader = folder / "tests/e2e/zelfix_e2e_boxreader.exe"
+            needed = [build.exe, build.reader]
+        for path in needed:
+            if not path.exists():
+                sys.exit(f"e2e: {path} is missing: build the {build.preset} preset first")
+        cache = (folder / "CMakeCache.txt").read_text()
+        found = re.search(r"^ZELFIX_TARGET_SERVER_ADDRESS:STRING=(.*)$", cache, re.M)
+        if found and found.group(1) != TARGET:
+            sys.exit(f"e2e: {build.preset} is built for {found.group(1)}; "
+                     f"the suite expects {TARGET}")
+
+
+def play_build(wine, build, scenario, drives, logs):
+    """Plays the scenario on one build and checks all it showed and left behind."""
+    if build == "native":
+        code, boxes = native_run(build, scenario, drives, logs)
+    else:
+        code, boxes = wine_run(wine, build, scenario, drives, logs)
+    compare_boxes(expected_boxes(scenario), boxes, build)
     if code != scenario.exit_code:
-        raise Failure(f"{side}: exit code {code}, expected {scenario.exit_code}")
-    return boxes, check_files(scenario, drives, side)
+        raise Failure(f"{build}: exit code {code}, expected {scenario.exit_code}")
+    return boxes, check_files(scenario, drives, build)
 
 
-def play_scenario(wine, native, scenario, folder, logs):
-    """Both sides, even when the first fails: a fault seen on one side only is telling."""
-    results, problems = {}, []
-    for side, play in (("wine", lambda: wine_run(wine, scenario, folder, logs)),
-                       ("native", lambda: native_run(native, scenario, folder, logs))):
+def play_scenario(wine, builds, scenario, folder, logs):
+    """Every build, even when one fails: a fault seen on one build only is telling.
+    Answers how many builds passed and how many checks failed."""
+    results, failed = {}, 0
+    for build in builds:
+        began = time.time()
         try:
-            results[side] = check_side(side, play, scenario, folder / side)
+            results[build] = play_build(wine, build, scenario, folder / build, logs)
+            print(f"PASS {scenario.name} [{build}] ({time.time() - began:.1f} s)", flush=True)
         except Failure as failure:
-            problems.append(str(failure))
-    if problems:
-        raise Failure("\n".join(problems))
+            failed += 1
+            print(f"FAIL {scenario.name} [{build}] ({time.time() - began:.1f} s)\n{failure}",
+                  flush=True)
     # Implied by the checks against the expectations; said plainly all the same.
-    compare_boxes(results["wine"][0], results["native"][0], "native against wine")
-    if results["wine"][1] != results["native"][1]:
-        raise Failure("native against wine: the files differ")
+    first, *others = results or [None]
+    for build in others:
+        try:
+            compare_boxes(results[first][0], results[build][0], f"{build} against {first}")
+            if results[first][1] != results[build][1]:
+                raise Failure(f"{build} against {first}: the files differ")
+        except Failure as failure:
+            failed += 1
+            print(f"FAIL {scenario.name} [{build} against {first}]\n{failure}", flush=True)
+    return len(results), failed
 
 
 def interrupted(signum, frame):
@@ -664,23 +836,23 @@ def main():
     signal.signal(signal.SIGINT, interrupted)
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", default=str(ROOT / "build"))
+    parser.add_argument("--builds", default=",".join(BUILDS),
+                        help="which builds to play, comma-separated (default: %(default)s)")
     parser.add_argument("only", nargs="*", help="scenario names (default: all)")
     args = parser.parse_args()
-    build = Path(args.build).resolve()
-    exe = build / "mingw64/app/zelfix.exe"
-    reader = build / "mingw64/tests/e2e/zelfix_e2e_boxreader.exe"
-    native = build / "native/app/zelfix"
-    for path in (exe, reader, native):
-        if not path.exists():
-            sys.exit(f"e2e: {path} is missing: build the native and mingw64 presets first")
-    for preset in ("native", "mingw64"):
-        check_build(build, preset)
+    root = Path(args.build).resolve()
+    builds = args.builds.split(",")
+    unknown = [b for b in builds if b not in BUILDS] + \
+        [n for n in args.only if n not in {s.name for s in SCENARIOS}]
+    if unknown:
+        sys.exit(f"e2e: no such build or scenario: {', '.join(unknown)}")
+    find_builds(root, builds)
     scenarios = [s for s in SCENARIOS if not args.only or s.name in args.only]
 
-    work = build / "e2e"
+    work = root / "e2e"
     shots, logs = work / "shots", work / "logs"
     # One run at a time in a build tree: a second one waits (several people share it).
-    lock = open(build / "e2e.lock", "w")
+    lock = open(root / "e2e.lock", "w")
     try:
         fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
     except BlockingIOError:
@@ -689,26 +861,24 @@ def main():
     shutil.rmtree(work, ignore_errors=True)
     start = time.time()
     passed, failed = 0, 0
-    wine = Wine(work / "wine", exe, reader, shots)
+    wine = None
     try:
-        wine.init_prefix()
         for folder in (shots, logs):
             folder.mkdir(parents=True)
-        print(f"e2e: Wine prefix and display ready ({time.time() - start:.0f} s)", flush=True)
+        if any(b != "native" for b in builds):
+            wine = Wine(work / "wine", shots)
+            wine.start()
+            print(f"e2e: Wine prefix and display {wine.display} ready "
+                  f"({time.time() - start:.0f} s)", flush=True)
         for scenario in scenarios:
-            began = time.time()
-            try:
-                play_scenario(wine, native, scenario, work / "runs" / scenario.name, logs)
-                passed += 1
-                print(f"PASS {scenario.name} ({time.time() - began:.1f} s)", flush=True)
-            except Failure as failure:
-                failed += 1
-                print(f"FAIL {scenario.name} ({time.time() - began:.1f} s)\n{failure}", flush=True)
+            ok, bad = play_scenario(wine, builds, scenario, work / "runs" / scenario.name, logs)
+            passed, failed = passed + ok, failed + bad
     except Failure as failure:
         failed += 1
         print(f"e2e: {failure}")
     finally:
-        wine.close()
+        if wine:
+            wine.close()
     print(f"e2e: screenshots in {shots}, logs in {logs}")
     print(f"e2e: whole suite took {time.time() - start:.0f} s")
     print(f"e2e: {passed} passed, {failed} failed")
