@@ -23,6 +23,7 @@
 
 namespace {
 
+using platform::posix::ScopedTerminal;
 using platform::posix::Terminal;
 
 const std::string kTitle = "修复ZEL服务器迁移IP地址冲突";
@@ -69,18 +70,15 @@ class TerminalWindow : public testing::Test {
         "../drive_h", std::filesystem::path(std::getenv("WINEPREFIX")) / "dosdevices" / "h:");
     current.emplace(kZel1);
   }
-  ~TerminalWindow() override { Terminal::SetCurrent(nullptr); }
-
   // Opens and shows the window, then runs the event loop on `script`; the output.
   std::string Run(const std::string& script) {
     std::istringstream in(script);
     std::ostringstream out;
     Terminal terminal(in, out, false);
-    Terminal::SetCurrent(&terminal);
+    ScopedTerminal scoped(terminal);
     window = platform::OpenWindow(ui::frmfixPath::Layout(), events);
     window->Show();
     platform::RunEventLoop();
-    Terminal::SetCurrent(nullptr);
     return out.str();
   }
 
@@ -225,7 +223,7 @@ TEST_F(TerminalWindow, DrivesTheFolderSelectionWindow) {
   std::istringstream in("d h\nc 0\nok\n");
   std::ostringstream out;
   Terminal terminal(in, out, false);
-  Terminal::SetCurrent(&terminal);
+  ScopedTerminal scoped(terminal);
   form.Show();
   platform::RunEventLoop();
 
@@ -254,7 +252,7 @@ TEST_F(TerminalWindow, NamesAreShownEscapedButTheRealFolderIsRepaired) {
   std::istringstream in("o 0\nok\n");
   std::ostringstream out;
   Terminal terminal(in, out, false);
-  Terminal::SetCurrent(&terminal);
+  ScopedTerminal scoped(terminal);
   form.Show();
   platform::RunEventLoop();
 
