@@ -162,9 +162,10 @@ bool RepairChosenFolder(std::string Folder) {
 }
 
 std::unique_ptr<ui::frmfixPath> FolderWindow;
-ui::frmfixPath::WindowOpener FolderWindowOpener = &platform::OpenWindow;
 
 namespace {
+
+ui::frmfixPath::WindowOpener FolderWindowOpener = &platform::OpenWindow;
 
 // The question after an incomplete repair. Repaired and failed installations are listed
 // apart, so that a failure is never reported under the "repaired" line.
@@ -187,6 +188,15 @@ void ShowFolderWindow() {
 }
 
 }  // namespace
+
+ScopedFolderWindowOpener::ScopedFolderWindowOpener(ui::frmfixPath::WindowOpener opener)
+    : previous_(FolderWindowOpener) {
+  FolderWindowOpener = opener;
+}
+
+ScopedFolderWindowOpener::~ScopedFolderWindowOpener() {
+  FolderWindowOpener = previous_;
+}
 
 void Main() {
   try {

@@ -93,7 +93,18 @@ void Main();
 // The folder window of the run, created by Main when first needed; empty until then.
 extern std::unique_ptr<ui::frmfixPath> FolderWindow;
 
-// How the folder window is opened; tests put a double here before calling Main.
-extern ui::frmfixPath::WindowOpener FolderWindowOpener;
+// Opens the folder window through `opener` instead of platform::OpenWindow for as long
+// as the guard lives (for tests: a double, before calling Main). Guards nest; each puts
+// back what was in place before it.
+class ScopedFolderWindowOpener {
+ public:
+  explicit ScopedFolderWindowOpener(ui::frmfixPath::WindowOpener opener);
+  ~ScopedFolderWindowOpener();
+  ScopedFolderWindowOpener(const ScopedFolderWindowOpener&) = delete;
+  ScopedFolderWindowOpener& operator=(const ScopedFolderWindowOpener&) = delete;
+
+ private:
+  ui::frmfixPath::WindowOpener previous_;
+};
 
 }  // namespace app

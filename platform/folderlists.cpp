@@ -160,16 +160,16 @@ DriveList::DriveList() : entries_(ListDrives()) {
   }
 }
 
-std::string DriveList::Drive() const {
-  if (selected_ < 0) {
-    return std::string();
-  }
-  const DriveInfo& drive = entries_[static_cast<std::size_t>(selected_)];
+std::string DriveText(const DriveInfo& drive) {
   std::string text = std::string(1, Lower(drive.letter)) + ":";
   if (!drive.label.empty()) {
     text += " [" + drive.label + "]";
   }
   return text;
+}
+
+std::string DriveList::Drive() const {
+  return selected_ < 0 ? std::string() : DriveText(entries_[static_cast<std::size_t>(selected_)]);
 }
 
 bool DriveList::SetDrive(const std::string& text) {

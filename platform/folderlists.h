@@ -11,6 +11,10 @@
 
 namespace platform {
 
+// How the drive list shows a drive: the letter in lower case and a colon, then
+// " [label]" when the drive has a label, e.g. "c: [SYSTEM]" or "d:".
+std::string DriveText(const DriveInfo& drive);
+
 // Drive list: every drive, one of them selected.
 class DriveList {
  public:
@@ -20,8 +24,7 @@ class DriveList {
   const std::vector<DriveInfo>& Entries() const { return entries_; }
   int SelectedIndex() const { return selected_; }
 
-  // The selected drive as text: the letter and a colon, then " [label]" when the drive
-  // has a label, e.g. "c: [SYSTEM]" or "d:".
+  // The selected drive as DriveText shows it; empty text when none is selected.
   std::string Drive() const;
 
   // Selects the drive named by the first letter of `text` ("D:", "d:\x", "d: [DATA]").

@@ -1,9 +1,9 @@
 // The program's window, as the folder selection logic (ui/) sees it, and the event loop.
 //
 // ui/ describes the window as data (WindowSpec) and handles its events (WindowEvents);
-// each back-end creates and draws the controls, keeps the drive list and folder list
-// models (folderlists.h) behind them, turns the operator's input into model changes,
-// and reports events.
+// each back-end creates and draws the controls, turns the operator's input into changes
+// of the drive list and folder list models (folderlists.h) behind them, and reports
+// events. What the back-ends share of that is ListWindow (listwindow.h).
 //
 // win32: a real window with real controls (platform/win32/window.cpp).
 // posix: the window drawn on the terminal, driven by short commands read from standard
@@ -79,16 +79,15 @@ class Window {
   // Raises like DriveList::SetDrive; reports DriveChanged when the selection changed.
   virtual void SetDrive(const std::string& drive) = 0;
 
-  // The folder list. SetFolderPath raises like FolderList::SetPath and reports
-  // FolderChanged when the open folder changed.
+  // The folder list, by FolderList's indexes (FolderPathAt(-1) is the open folder).
+  // SetFolderPath raises like FolderList::SetPath and reports FolderChanged when the
+  // open folder changed.
   virtual void SetFolderPath(const std::string& pathOrDrive) = 0;
-  virtual std::string FolderPath() const = 0;
   virtual int HighlightedFolderIndex() const = 0;
   virtual std::string FolderPathAt(int index) const = 0;
 
-  // A text field's text, by control name.
+  // Sets a text field's text, by control name. Nothing in the program reads it back.
   virtual void SetText(const std::string& control, const std::string& text) = 0;
-  virtual std::string Text(const std::string& control) const = 0;
 };
 
 // Creates the window from `layout` (not "CreateWindow": windows.h makes that a macro) and reports

@@ -525,12 +525,18 @@ mode_t CreationMode() {
 
 }  // namespace
 
-void SetReplaceFaultHook(ReplaceFaultHook hook) {
-  FaultHook() = std::move(hook);
+ScopedReplaceFaultHook::ScopedReplaceFaultHook(ReplaceFaultHook hook)
+    : previous_(std::exchange(FaultHook(), std::move(hook))) {}
+
+ScopedReplaceFaultHook::~ScopedReplaceFaultHook() {
+  FaultHook() = std::move(previous_);
 }
 
-void ForceNamedTemporaryFiles(bool force) {
-  NamedOnly() = force;
+ScopedNamedTemporaryFiles::ScopedNamedTemporaryFiles(bool named)
+    : previous_(std::exchange(NamedOnly(), named)) {}
+
+ScopedNamedTemporaryFiles::~ScopedNamedTemporaryFiles() {
+  NamedOnly() = previous_;
 }
 
 bool ReadWholeFile(const std::string& hostPath, std::string& bytes, FileIdentity& identity) {

@@ -10,15 +10,35 @@ namespace platform::posix {
 // The steps of a replacement, in order; a test may make any of them fail.
 enum class ReplaceStep { kCreateTemporary, kWrite, kCopyAttributes, kFlush, kRename };
 
-// Fault injection for tests: when set, called before each step; returning true makes
-// that step fail as if the system call had failed. kRename comes after the temporary
-// file has been given its name.
+// Fault injection for tests: while the guard lives, `hook` is called before each step;
+// returning true makes that step fail as if the system call had failed. kRename comes
+// after the temporary file has been given its name. Guards nest; each puts back what
+// was in place before it.
 using ReplaceFaultHook = std::function<bool(ReplaceStep)>;
-void SetReplaceFaultHook(ReplaceFaultHook hook);
+class ScopedReplaceFaultHook {
+ public:
+  explicit ScopedReplaceFaultHook(ReplaceFaultHook hook);
+  ~ScopedReplaceFaultHook();
+  ScopedReplaceFaultHook(const ScopedReplaceFaultHook&) = delete;
+  ScopedReplaceFaultHook& operator=(const ScopedReplaceFaultHook&) = delete;
 
-// For tests: true makes every replacement take the way used on file systems without
-// unnamed files (a named temporary file from the start); false (the default) goes back.
-void ForceNamedTemporaryFiles(bool force);
+ private:
+  ReplaceFaultHook previous_;
+};
+
+// For tests: while the guard lives, `named` true makes every replacement take the way
+// used on file systems without unnamed files (a named temporary file from the start);
+// false is the usual way. Guards nest like ScopedReplaceFaultHook.
+class ScopedNamedTemporaryFiles {
+ public:
+  explicit ScopedNamedTemporaryFiles(bool named);
+  ~ScopedNamedTemporaryFiles();
+  ScopedNamedTemporaryFiles(const ScopedNamedTemporaryFiles&) = delete;
+  ScopedNamedTemporaryFiles& operator=(const ScopedNamedTemporaryFiles&) = delete;
+
+ private:
+  bool previous_;
+};
 
 // What the caller saw of the file when it read it, to detect a change underneath.
 struct FileIdentity {

@@ -24,8 +24,12 @@ Terminal& Terminal::Current() {
   return current != nullptr ? *current : Standard();
 }
 
-void Terminal::SetCurrent(Terminal* terminal) {
-  current = terminal;
+ScopedTerminal::ScopedTerminal(Terminal& terminal) : previous_(current) {
+  current = &terminal;
+}
+
+ScopedTerminal::~ScopedTerminal() {
+  current = previous_;
 }
 
 std::optional<std::string> Terminal::ReadLine(const std::string& prompt) {

@@ -20,9 +20,8 @@ class Terminal {
   // The process's terminal: std::cin / std::cout, interactive when stdin is a tty.
   static Terminal& Standard();
 
-  // The terminal in use: Standard() unless a test put another in place.
+  // The terminal in use: Standard() unless a test put another in place (ScopedTerminal).
   static Terminal& Current();
-  static void SetCurrent(Terminal* terminal);  // nullptr: back to Standard()
 
   // Writes `prompt` (no line break) and reads one line, without its line break (a CR
   // before the LF is dropped too). Nothing at end of input.
@@ -36,6 +35,19 @@ class Terminal {
   std::istream& in_;
   std::ostream& out_;
   bool interactive_;
+};
+
+// Puts `terminal` in place of the current one for as long as the guard lives (for tests).
+// Guards nest; each puts back what was in place before it.
+class ScopedTerminal {
+ public:
+  explicit ScopedTerminal(Terminal& terminal);
+  ~ScopedTerminal();
+  ScopedTerminal(const ScopedTerminal&) = delete;
+  ScopedTerminal& operator=(const ScopedTerminal&) = delete;
+
+ private:
+  Terminal* previous_;
 };
 
 }  // namespace platform::posix

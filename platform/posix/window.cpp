@@ -42,9 +42,9 @@
 #include "platform/dialogs.h"
 #include "platform/error.h"
 #include "platform/folderlists.h"
+#include "platform/listwindow.h"
 #include "platform/posix/printable.h"
 #include "platform/posix/terminal.h"
-#include "platform/window.h"
 
 namespace platform {
 
@@ -112,10 +112,10 @@ std::string Padded(int number, std::size_t width) {
   return std::string(width > text.size() ? width - text.size() : 0, ' ') + text;
 }
 
-class TerminalWindow : public Window {
+class TerminalWindow : public ListWindow {
  public:
   TerminalWindow(const WindowSpec& layout, WindowEvents& events)
-      : layout_(layout), events_(events) {
+      : ListWindow(events), layout_(layout) {
     caption_ = layout.caption;
     for (const ControlSpec& control : layout.controls) {
       texts_[control.name] = control.text;
@@ -141,28 +141,8 @@ class TerminalWindow : public Window {
   }
   bool IsLoaded() const override { return loaded_; }
 
-  std::string Drive() const override { return drives_.Drive(); }
-  void SetDrive(const std::string& drive) override {
-    if (drives_.SetDrive(drive)) {
-      events_.DriveChanged();
-    }
-  }
-
-  void SetFolderPath(const std::string& pathOrDrive) override {
-    if (folders_.SetPath(pathOrDrive)) {
-      events_.FolderChanged();
-    }
-  }
-  std::string FolderPath() const override { return folders_.Path(); }
-  int HighlightedFolderIndex() const override { return folders_.HighlightedIndex(); }
-  std::string FolderPathAt(int index) const override { return folders_.PathAt(index); }
-
   void SetText(const std::string& control, const std::string& text) override {
     texts_[control] = text;
-  }
-  std::string Text(const std::string& control) const override {
-    const auto found = texts_.find(control);
-    return found == texts_.end() ? std::string() : found->second;
   }
 
   // Reads and carries out one command; end of input presses Cancel.
@@ -222,7 +202,7 @@ class TerminalWindow : public Window {
     }
     if ((verb == "c" || verb == "o") && !argument.empty()) {
       const std::optional<int> index = ParseIndex(argument);
-      if (!index || folders_.PathAt(*index).empty()) {
+      if (!index || Folders().PathAt(*index).empty()) {
         Say("没有第 " + posix::Printable(argument) + " 项目录\n");
         return false;
       }
@@ -245,12 +225,10 @@ class TerminalWindow : public Window {
       Say("没有驱动器 " + posix::Printable(drive) + "（驱动器是一个字母，如 d e）\n");
       return false;
     }
-    const std::vector<DriveInfo>& entries = drives_.Entries();
+    const std::vector<DriveInfo>& entries = Drives().Entries();
     for (std::size_t i = 0; i < entries.size(); ++i) {
       if (*letter == entries[i].letter) {
-        if (drives_.Select(static_cast<int>(i))) {
-          Dispatch([&] { events_.DriveChanged(); });
-        }
+        Dispatch([&] { SelectDrive(static_cast<int>(i)); });
         return true;
       }
     }
@@ -259,28 +237,24 @@ class TerminalWindow : public Window {
   }
 
   bool Click(int index) {
-    folders_.Highlight(index);
-    Dispatch([&] { events_.FolderClicked(); });
+    Dispatch([&] { HighlightFolder(index); });
     return true;
   }
 
   bool DoubleClick(int index) {
-    try {
-      if (!folders_.Open(index)) {
-        return true;
-      }
-    } catch (const RuntimeError& error) {
-      Say("无法打开该目录：" + posix::Printable(error.Description()) + "\n");
+    std::optional<RuntimeError> failure;
+    Dispatch([&] { failure = OpenFolder(index); });
+    if (failure) {
+      Say("无法打开该目录：" + posix::Printable(failure->Description()) + "\n");
       return false;
     }
-    Dispatch([&] { events_.FolderChanged(); });
     return true;
   }
 
   bool Press(ButtonRole role) {
     for (const ControlSpec& control : layout_.controls) {
       if (control.kind == ControlKind::kButton && control.role == role) {
-        Dispatch([&] { events_.ButtonClicked(control.name); });
+        Dispatch([&] { Events().ButtonClicked(control.name); });
         return true;
       }
     }
@@ -296,10 +270,10 @@ class TerminalWindow : public Window {
       }
       switch (control.kind) {
         case ControlKind::kLabel:
-          out += "│ " + posix::Printable(Text(control.name)) + "\n";
+          out += "│ " + posix::Printable(TextOf(control.name)) + "\n";
           break;
         case ControlKind::kTextField:
-          out += "│   [" + posix::Printable(Text(control.name)) + "]\n";
+          out += "│   [" + posix::Printable(TextOf(control.name)) + "]\n";
           break;
         case ControlKind::kDriveList:
           out += DrawDrives();
@@ -308,7 +282,7 @@ class TerminalWindow : public Window {
           out += DrawFolders();
           break;
         case ControlKind::kButton:
-          buttons += " [" + posix::Printable(Text(control.name)) + "]";
+          buttons += " [" + posix::Printable(TextOf(control.name)) + "]";
           if (control.role == ButtonRole::kOk) {
             buttons += " ok ";
           } else if (control.role == ButtonRole::kCancel) {
@@ -324,45 +298,45 @@ class TerminalWindow : public Window {
     Say(out);
   }
 
+  std::string TextOf(const std::string& control) const {
+    const auto found = texts_.find(control);
+    return found == texts_.end() ? std::string() : found->second;
+  }
+
   std::string DrawDrives() const {
     std::string line = "│  ";
-    const std::vector<DriveInfo>& entries = drives_.Entries();
+    const std::vector<DriveInfo>& entries = Drives().Entries();
     for (std::size_t i = 0; i < entries.size(); ++i) {
-      std::string name = std::string(1, entries[i].letter) + ":";
-      if (!entries[i].label.empty()) {
-        name += " [" + posix::Printable(entries[i].label) + "]";
-      }
-      const bool selected = static_cast<int>(i) == drives_.SelectedIndex();
+      const std::string name = posix::Printable(DriveText(entries[i]));
+      const bool selected = static_cast<int>(i) == Drives().SelectedIndex();
       line += selected ? " >" + name + "<" : "  " + name;
     }
     return line + "\n";
   }
 
   std::string DrawFolders() const {
+    const FolderList& folders = Folders();
     std::string out;
-    const int ancestors = folders_.AncestorCount();
-    for (int index = -ancestors - 1; index < folders_.SubfolderCount(); ++index) {
+    const int ancestors = folders.AncestorCount();
+    for (int index = -ancestors - 1; index < folders.SubfolderCount(); ++index) {
       // The root at depth 0, each folder one step further in than its parent.
       const int depth = index < 0 ? ancestors + 1 + index : ancestors + 1;
       out += "│   ";
-      out += index == folders_.HighlightedIndex() ? ">" : " ";
+      out += index == folders.HighlightedIndex() ? ">" : " ";
       out += Padded(index, 3);
       out += index == -1 ? " * " : "   ";
       out += std::string(static_cast<std::size_t>(depth) * 2, ' ') +
-             posix::Printable(folders_.NameAt(index)) + "\n";
+             posix::Printable(folders.NameAt(index)) + "\n";
     }
-    if (folders_.Path().empty()) {
+    if (folders.Path().empty()) {
       out += "│   （没有可打开的目录）\n";
     }
     return out + "│   （> 高亮的目录  * 打开的目录）\n";
   }
 
   WindowSpec layout_;
-  WindowEvents& events_;
   std::string caption_;
   std::map<std::string, std::string> texts_;
-  DriveList drives_;
-  FolderList folders_;
   bool loaded_ = true;
   bool shown_ = false;
 };

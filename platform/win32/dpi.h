@@ -1,8 +1,13 @@
-// Twips, points and pixels at a given DPI: the arithmetic behind the window's layout.
+// Twips, points and pixels at a given DPI: the arithmetic behind the window's layout, and
+// what Windows says about DPI, fonts and text sizes (platform/win32/dpi.cpp).
 //
-// Pure integer arithmetic without a Windows header, so that it is checked on its own.
-// Rounding is to the nearest pixel, halves away from zero, the way MulDiv rounds.
+// The arithmetic is pure integer arithmetic, checked on its own. Rounding is to the
+// nearest pixel, halves away from zero, the way MulDiv rounds.
 #pragma once
+
+#include <windows.h>
+
+#include <string>
 
 namespace platform::win32 {
 
@@ -47,5 +52,28 @@ constexpr PixelRect TwipsRectToPixels(int left, int top, int width, int height, 
   return PixelRect{TwipsToPixels(left, dpi), TwipsToPixels(top, dpi),
                    TwipsToPixels(left + width, dpi), TwipsToPixels(top + height, dpi)};
 }
+
+// The screen's DPI, for a process that is not aware of each monitor's.
+int SystemDpi();
+
+// The DPI `window` is drawn at: its monitor's under per-monitor awareness (Windows 10
+// 1607 on), the system's before that.
+int DpiOfWindow(HWND window);
+
+// GetSystemMetrics at `dpi`.
+int SystemMetricForDpi(int metric, int dpi);
+
+// Grows a client rectangle to the frame of a window with these styles, at `dpi`.
+void AdjustFrameForDpi(RECT& rect, DWORD style, DWORD exStyle, int dpi);
+
+// The dialog font: the system's message font at `dpi`.
+HFONT CreateDialogFont(int dpi);
+// "宋体" 9.75 pt with the GB2312 character set, at `dpi`.
+HFONT CreateSongtiFont(int dpi);
+
+// The line height of `font`, internal leading included.
+int LineHeight(HFONT font);
+// The width of one line of `text` in `font`.
+int TextWidth(HFONT font, const std::wstring& text);
 
 }  // namespace platform::win32

@@ -25,20 +25,15 @@ const std::string kQuestion =
 
 class MainRun : public ::testing::Test {
  protected:
-  void SetUp() override {
-    app::FolderWindow.reset();
-    app::FolderWindowOpener = windows.Opener();
-  }
-  void TearDown() override {
-    app::FolderWindow.reset();
-    app::FolderWindowOpener = &platform::OpenWindow;
-  }
+  void SetUp() override { app::FolderWindow.reset(); }
+  void TearDown() override { app::FolderWindow.reset(); }
 
   bool WindowOpen() { return app::FolderWindow && app::FolderWindow->IsLoaded(); }
 
   ScratchDrives drives;
   testsupport::RecordingDialogs dialogs;
   testsupport::FakeWindows windows;
+  app::ScopedFolderWindowOpener opener{windows.Opener()};
 };
 
 TEST_F(MainRun, CompleteRepairShowsTheCompletionBoxAndEnds) {

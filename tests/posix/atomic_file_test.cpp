@@ -21,11 +21,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using platform::posix::FileIdentity;
-using platform::posix::ForceNamedTemporaryFiles;
 using platform::posix::ReadWholeFile;
 using platform::posix::ReplaceFile;
 using platform::posix::ReplaceStep;
-using platform::posix::SetReplaceFaultHook;
+using platform::posix::ScopedNamedTemporaryFiles;
+using platform::posix::ScopedReplaceFaultHook;
 
 class AtomicFile : public ::testing::Test {
  protected:
@@ -35,8 +35,6 @@ class AtomicFile : public ::testing::Test {
     folder_ = pattern;
   }
   void TearDown() override {
-    SetReplaceFaultHook(nullptr);
-    ForceNamedTemporaryFiles(false);
     fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add);
     fs::remove_all(folder_);
   }
@@ -159,7 +157,7 @@ TEST_F(AtomicFile, KeepsExtendedAttributes) {
                                {kOther, 0, kNoId}});
   for (const bool named : {false, true}) {
     SCOPED_TRACE(named ? "named" : "unnamed");
-    ForceNamedTemporaryFiles(named);
+    const ScopedNamedTemporaryFiles scopedNamed(named);
     Put("a.ini", "old", 0640);
     ASSERT_EQ(setxattr(Path("a.ini").c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0),
               0);
@@ -200,10 +198,10 @@ TEST_F(AtomicFile, KeepsExtendedAttributes) {
 TEST_F(AtomicFile, TemporaryFileIsNamedOnlyForTheRename) {
   for (const bool named : {false, true}) {
     SCOPED_TRACE(named ? "named" : "unnamed");
-    ForceNamedTemporaryFiles(named);
+    const ScopedNamedTemporaryFiles scopedNamed(named);
     Put("a.ini", "old");
     std::map<ReplaceStep, std::map<std::string, bool>> seen;
-    SetReplaceFaultHook([&](ReplaceStep step) {
+    const ScopedReplaceFaultHook fault([&](ReplaceStep step) {
       seen[step] = Temporaries();
       return false;
     });
@@ -270,10 +268,10 @@ TEST_F(AtomicFile, FailedStepLeavesNoTrace) {
   for (int run = 0; run < 2 * kSteps; ++run) {
     const ReplaceStep failing = static_cast<ReplaceStep>(run % kSteps);
     SCOPED_TRACE(run);
-    ForceNamedTemporaryFiles(run >= kSteps);
+    const ScopedNamedTemporaryFiles scopedNamed(run >= kSteps);
     Put("a.ini", "old");
     int stepsSeen = 0;
-    SetReplaceFaultHook([&](ReplaceStep step) {
+    const ScopedReplaceFaultHook fault([&](ReplaceStep step) {
       ++stepsSeen;
       return step == failing;
     });

@@ -32,9 +32,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using platform::posix::ForceNamedTemporaryFiles;
 using platform::posix::ReplaceStep;
-using platform::posix::SetReplaceFaultHook;
+using platform::posix::ScopedNamedTemporaryFiles;
+using platform::posix::ScopedReplaceFaultHook;
 using testsupport::ScratchDrives;
 using namespace std::string_literals;
 
@@ -108,11 +108,6 @@ int AsUnprivilegedUser(const std::function<void()>& body) {
 
 class ProfileFaults : public ::testing::Test {
  protected:
-  void TearDown() override {
-    SetReplaceFaultHook(nullptr);
-    ForceNamedTemporaryFiles(false);
-  }
-
   // The file is as it was, reads as it did, and nothing was left beside it.
   void ExpectUntouched(const std::string& what) {
     EXPECT_EQ(drives_.ReadFile(File()), kOriginal) << what;
@@ -131,17 +126,17 @@ TEST_F(ProfileFaults, EachFailingStepLeavesTheFileAsItWas) {
     const ReplaceStep failing = static_cast<ReplaceStep>(run % kSteps);
     const std::string what =
         "step " + std::to_string(static_cast<int>(failing)) + (named ? ", named" : ", unnamed");
-    ForceNamedTemporaryFiles(named);
+    const ScopedNamedTemporaryFiles scopedNamed(named);
     drives_.WriteFile(File(), kOriginal);
-    SetReplaceFaultHook([&](ReplaceStep step) { return step == failing; });
-    EXPECT_FALSE(Write()) << what;
-    ExpectUntouched(what);
+    {
+      const ScopedReplaceFaultHook fault([&](ReplaceStep step) { return step == failing; });
+      EXPECT_FALSE(Write()) << what;
+      ExpectUntouched(what);
 
-    // A settings file that does not exist yet is not created either.
-    EXPECT_FALSE(common::WriteProfileString(Folder() + "\\NEW.SYS", "web", "webserver", "1"));
-    EXPECT_EQ(drives_.List(Folder()), std::vector<std::string>{"ZEL1.SYS"}) << what;
-
-    SetReplaceFaultHook(nullptr);
+      // A settings file that does not exist yet is not created either.
+      EXPECT_FALSE(common::WriteProfileString(Folder() + "\\NEW.SYS", "web", "webserver", "1"));
+      EXPECT_EQ(drives_.List(Folder()), std::vector<std::string>{"ZEL1.SYS"}) << what;
+    }
     EXPECT_TRUE(Write()) << what << ": the next write";
     EXPECT_EQ(drives_.ReadFile(File()), kRewritten) << what;
   }
@@ -176,13 +171,13 @@ TEST_F(ProfileFaults, EndingSignalDuringTheWrite) {
                              (c.named ? ", named" : ", unnamed");
     drives_.WriteFile(File(), kOriginal);
     const int status = ChildStatus([&] {
-      ForceNamedTemporaryFiles(c.named);
+      const ScopedNamedTemporaryFiles scopedNamed(c.named);
       struct sigaction before {};
       before.sa_handler = c.disposition == kIgnored   ? SIG_IGN
                           : c.disposition == kDefault ? SIG_DFL
                                                       : [](int) { ++signalsHandled; };
       sigaction(c.signal, &before, nullptr);
-      SetReplaceFaultHook([&](ReplaceStep step) {
+      const ScopedReplaceFaultHook fault([&](ReplaceStep step) {
         if (step == c.when) {
           raise(c.signal);
         }
@@ -233,34 +228,25 @@ TEST_F(ProfileFaults, WideTextIsLeftAlone) {
 TEST_F(ProfileFaults, FileChangedBetweenReadAndWriteIsLeftToTheOtherProgram) {
   for (const ReplaceStep when : {ReplaceStep::kCreateTemporary, ReplaceStep::kFlush}) {
     const std::string what = "before step " + std::to_string(static_cast<int>(when));
-    drives_.WriteFile(File(), kOriginal);
-    SetReplaceFaultHook([&](ReplaceStep step) {
+    std::function<void()> otherProgram;  // what the other program does at that moment
+    const ScopedReplaceFaultHook fault([&](ReplaceStep step) {
       if (step == when) {
-        std::filesystem::remove(HostOf(File()));
+        otherProgram();
       }
       return false;
     });
+    drives_.WriteFile(File(), kOriginal);
+    otherProgram = [&] { std::filesystem::remove(HostOf(File())); };
     EXPECT_FALSE(Write()) << what << ": vanished";
     EXPECT_TRUE(drives_.List(Folder()).empty()) << what;
 
     drives_.WriteFile(File(), kOriginal);
-    SetReplaceFaultHook([&](ReplaceStep step) {
-      if (step == when) {
-        drives_.WriteFile(File(), "[web]\r\nwebserver=other\r\n");
-      }
-      return false;
-    });
+    otherProgram = [&] { drives_.WriteFile(File(), "[web]\r\nwebserver=other\r\n"); };
     EXPECT_FALSE(Write()) << what << ": rewritten";
     EXPECT_EQ(drives_.ReadFile(File()), "[web]\r\nwebserver=other\r\n") << what;
     EXPECT_EQ(drives_.List(Folder()), std::vector<std::string>{"ZEL1.SYS"}) << what;
 
     std::filesystem::remove(HostOf(File()));
-    SetReplaceFaultHook([&](ReplaceStep step) {
-      if (step == when) {
-        drives_.WriteFile(File(), "[web]\r\nwebserver=other\r\n");
-      }
-      return false;
-    });
     EXPECT_FALSE(Write()) << what << ": appeared";
     EXPECT_EQ(drives_.ReadFile(File()), "[web]\r\nwebserver=other\r\n") << what;
     EXPECT_EQ(drives_.List(Folder()), std::vector<std::string>{"ZEL1.SYS"}) << what;

@@ -28,10 +28,7 @@ constexpr unsigned kYesNoCancelDefaultNo = 65827;
 // A terminal fed by a script: `input` is what standard input holds.
 class ScriptedTerminal {
  public:
-  explicit ScriptedTerminal(const std::string& input) : in_(input), terminal_(in_, out_, false) {
-    Terminal::SetCurrent(&terminal_);
-  }
-  ~ScriptedTerminal() { Terminal::SetCurrent(nullptr); }
+  explicit ScriptedTerminal(const std::string& input) : in_(input), terminal_(in_, out_, false) {}
 
   int Show(const std::string& prompt, unsigned flags) {
     return platform::BackendDialogs().ShowMessageBox(prompt, kTitle, flags);
@@ -42,6 +39,7 @@ class ScriptedTerminal {
   std::istringstream in_;
   std::ostringstream out_;
   Terminal terminal_;
+  platform::posix::ScopedTerminal scoped_{terminal_};
 };
 
 TEST(TerminalDialogs, AnswersTakeTheirButtons) {

@@ -99,7 +99,7 @@ std::string SettingsFile(const std::string& value) {
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
     ::signal(signal, SIG_DFL);  // whatever the test was started with
   }
-  platform::posix::ForceNamedTemporaryFiles(named);
+  const platform::posix::ScopedNamedTemporaryFiles scopedNamed(named);
   for (;;) {
     if (!common::WriteProfileString(File(), "web", "webserver", toNew ? kNewValue : kOldValue)) {
       _exit(1);

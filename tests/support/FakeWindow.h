@@ -10,20 +10,20 @@
 //   windows.Latest().Click(-2);
 #pragma once
 
+#include <cctype>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/folderlists.h"
-#include "platform/window.h"
+#include "platform/listwindow.h"
 
 namespace testsupport {
 
-class FakeWindow : public platform::Window {
+class FakeWindow : public platform::ListWindow {
  public:
   FakeWindow(const platform::WindowSpec& layout, platform::WindowEvents& events)
-      : layout(layout), events_(events), caption_(layout.caption), drive_(drives_.Drive()) {
+      : ListWindow(events), layout(layout), caption_(layout.caption) {
     for (const platform::ControlSpec& control : layout.controls) {
       texts_[control.name] = control.text;
     }
@@ -31,24 +31,39 @@ class FakeWindow : public platform::Window {
 
   // What the operator does.
 
-  // Shows `drive` as the drive list's selection, even a drive the machine lacks (the
-  // way a drive without a medium looks from here), and reports the change.
+  // Chooses `drive` ("e:") in the drive list. A drive the machine lacks is shown all the
+  // same, the way a drive without a medium looks from here; a change of what the list
+  // shows is reported.
   void ChooseDrive(const std::string& drive) {
-    if (drive != drive_) {
-      drive_ = drive;
-      events_.DriveChanged();
+    const int index = DriveIndex(drive);
+    if (index < 0) {
+      if (drive != absent_) {
+        absent_ = drive;
+        Events().DriveChanged();
+      }
+      return;
+    }
+    const bool wasAbsent = !absent_.empty();
+    absent_.clear();
+    if (!SelectDrive(index) && wasAbsent) {
+      Events().DriveChanged();
     }
   }
-  void Click(int index) {
-    folders_.Highlight(index);
-    events_.FolderClicked();
-  }
+  void Click(int index) { HighlightFolder(index); }
+  // Raises what the folder list raises when the entry cannot be opened.
   void DoubleClick(int index) {
-    if (folders_.Open(index)) {
-      events_.FolderChanged();
+    if (const auto failure = OpenFolder(index)) {
+      throw *failure;
     }
   }
-  void Press(const std::string& button) { events_.ButtonClicked(button); }
+  void Press(const std::string& button) { Events().ButtonClicked(button); }
+
+  // What the window shows.
+  std::string FolderPath() const { return Folders().Path(); }
+  std::string Text(const std::string& control) const {
+    const auto found = texts_.find(control);
+    return found == texts_.end() ? std::string() : found->second;
+  }
 
   // platform::Window
   void Show() override { ++shows; }
@@ -59,29 +74,17 @@ class FakeWindow : public platform::Window {
   std::string Caption() const override { return caption_; }
   void Unload() override { loaded_ = false; }
   bool IsLoaded() const override { return loaded_; }
-
-  std::string Drive() const override { return drive_; }
+  std::string Drive() const override { return absent_.empty() ? ListWindow::Drive() : absent_; }
   void SetDrive(const std::string& drive) override {
-    drives_.SetDrive(drive);
-    ChooseDrive(drives_.Drive());
-  }
-
-  void SetFolderPath(const std::string& pathOrDrive) override {
-    if (folders_.SetPath(pathOrDrive)) {
-      events_.FolderChanged();
+    if (!absent_.empty() && DriveIndex(drive) >= 0) {
+      ChooseDrive(drive);
+    } else {
+      ListWindow::SetDrive(drive);
     }
   }
-  std::string FolderPath() const override { return folders_.Path(); }
-  int HighlightedFolderIndex() const override { return folders_.HighlightedIndex(); }
-  std::string FolderPathAt(int index) const override { return folders_.PathAt(index); }
-
   void SetText(const std::string& control, const std::string& text) override {
     texts_[control] = text;
     textsSet.push_back(control + "=" + text);
-  }
-  std::string Text(const std::string& control) const override {
-    const auto found = texts_.find(control);
-    return found == texts_.end() ? std::string() : found->second;
   }
 
   const platform::WindowSpec layout;  // as the code under test described the window
@@ -90,12 +93,21 @@ class FakeWindow : public platform::Window {
   int shows = 0;
 
  private:
-  platform::WindowEvents& events_;
+  // The drive list's entry for the first letter of `drive`, or -1.
+  int DriveIndex(const std::string& drive) const {
+    const std::vector<platform::DriveInfo>& entries = Drives().Entries();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      if (!drive.empty() &&
+          entries[i].letter == std::tolower(static_cast<unsigned char>(drive[0]))) {
+        return static_cast<int>(i);
+      }
+    }
+    return -1;
+  }
+
   std::string caption_;
-  platform::DriveList drives_;
-  platform::FolderList folders_;
-  std::string drive_;
   std::map<std::string, std::string> texts_;
+  std::string absent_;  // the drive shown that the machine lacks, if any
   bool loaded_ = true;
 };
 

@@ -31,7 +31,7 @@ class LoggingEvents : public platform::WindowEvents {
   void Loaded(platform::Window& window) override {
     window_ = &window;
     window.SetCaption("修复ZEL服务器迁移IP地址冲突");
-    Log("Loaded drive=" + window.Drive() + " folder=" + window.FolderPath());
+    Log("Loaded drive=" + window.Drive() + " folder=" + window.FolderPathAt(-1));
   }
 
   void DriveChanged() override {
@@ -45,11 +45,12 @@ class LoggingEvents : public platform::WindowEvents {
 
   void FolderClicked() override {
     const int index = window_->HighlightedFolderIndex();
-    window_->SetText("txtPath", window_->FolderPathAt(index));
-    Log("FolderClicked " + std::to_string(index) + " " + window_->Text("txtPath"));
+    const std::string path = window_->FolderPathAt(index);
+    window_->SetText("txtPath", path);
+    Log("FolderClicked " + std::to_string(index) + " " + path);
   }
 
-  void FolderChanged() override { Log("FolderChanged " + window_->FolderPath()); }
+  void FolderChanged() override { Log("FolderChanged " + window_->FolderPathAt(-1)); }
 
   void ButtonClicked(const std::string& name) override {
     const int index = window_->HighlightedFolderIndex();

@@ -70,7 +70,7 @@ class Recorder : public platform::WindowEvents {
   void FolderClicked() override {
     log.push_back("FolderClicked " + std::to_string(window_->HighlightedFolderIndex()));
   }
-  void FolderChanged() override { log.push_back("FolderChanged " + window_->FolderPath()); }
+  void FolderChanged() override { log.push_back("FolderChanged " + window_->FolderPathAt(-1)); }
   void ButtonClicked(const std::string& name) override {
     log.push_back("ButtonClicked " + name);
     if (onButton) {
@@ -363,7 +363,7 @@ TEST_F(WindowTest, FolderListShowsAncestorsTheOpenFolderAndItsSubfolders) {
   ClickRow(open + 1, false);
   EXPECT_EQ(events_.log, std::vector<std::string>{"FolderClicked 0"});
   EXPECT_EQ(window_->FolderPathAt(window_->HighlightedFolderIndex()), zel1 + "\\BIN");
-  EXPECT_EQ(window_->FolderPath(), zel1);
+  EXPECT_EQ(window_->FolderPathAt(-1), zel1);
 
   // A double click opens: BIN becomes the open folder, highlighted.
   events_.log.clear();
