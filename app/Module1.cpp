@@ -4,7 +4,7 @@
 
 #include "common/CM_FileFolderSystem.h"
 #include "common/CM_GeneralRoutines.h"
-#include "common/RuntimeError.h"
+#include "common/Overflow.h"
 #include "messages/CM_MessageControl.h"
 #include "platform/dialogs.h"
 #include "platform/profiles.h"

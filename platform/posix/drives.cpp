@@ -74,7 +74,7 @@ ReadWindowsFolder(const std::string& folder, FolderState& state) {
 
 std::vector<DriveInfo> ListDrives() {
   std::vector<DriveInfo> drives;
-  for (const char letter : posix::ListedDriveLetters()) {
+  for (const char letter : posix::AllDriveLetters()) {
     drives.push_back(DriveInfo{letter, LabelOf(letter)});
   }
   return drives;

@@ -383,7 +383,7 @@ std::optional<std::string> DriveRoot(char drive) {
   return link;
 }
 
-std::vector<char> DriveLetters() {
+std::vector<char> ReadyDriveLetters() {
   std::vector<char> letters;
   for (char drive = 'a'; drive <= 'z'; ++drive) {
     if (DriveRoot(drive)) {
@@ -393,7 +393,7 @@ std::vector<char> DriveLetters() {
   return letters;
 }
 
-std::vector<char> ListedDriveLetters() {
+std::vector<char> AllDriveLetters() {
   const std::optional<std::string> devices = DosDevicesFolder();
   if (!devices) {
     return {'z'};
@@ -504,7 +504,7 @@ std::optional<std::string> WindowsNameOf(const std::string& hostPath) {
   }
   char bestDrive = 0;
   std::size_t bestLength = 0;
-  for (const char drive : DriveLetters()) {
+  for (const char drive : ReadyDriveLetters()) {
     const std::optional<std::string> target = RealPath(*DriveRoot(drive));
     if (!target) {
       continue;

@@ -50,13 +50,14 @@ std::optional<WindowsPath> ParseWindowsPath(std::string_view path);
 // The host folder a drive letter stands for, or nothing when there is no such drive.
 std::optional<std::string> DriveRoot(char drive);
 
-// The drive letters present, lower case, in alphabetical order.
-std::vector<char> DriveLetters();
+// The letters of the drives that are ready (DriveRoot has a folder for them), lower
+// case, in alphabetical order.
+std::vector<char> ReadyDriveLetters();
 
 // Every drive letter the prefix names, ready or not: a link whose target is missing is a
 // drive without a medium (DriveRoot has nothing for it, so nothing on it resolves).
 // Lower case, alphabetical; without a prefix only 'z'.
-std::vector<char> ListedDriveLetters();
+std::vector<char> AllDriveLetters();
 
 // Where the first `count` components of `path` are on the host, each name resolved
 // exact-first (see above); from the first missing one on, the names are appended in the
