@@ -260,21 +260,4 @@ bool FolderList::Open(int index) {
   return SetPath(path);
 }
 
-std::string DirectorySearch(const std::string& path, std::uint32_t mask) {
-  std::string pattern = path;
-  if (!pattern.empty() && IsSeparator(pattern.back())) {
-    pattern += "*";
-  }
-  for (const FoundEntry& entry : FindEntries(pattern)) {
-    const bool excluded =
-        ((entry.attributes & kAttributeDirectory) != 0 && (mask & kAttributeDirectory) == 0) ||
-        ((entry.attributes & kAttributeHidden) != 0 && (mask & kAttributeHidden) == 0) ||
-        ((entry.attributes & kAttributeSystem) != 0 && (mask & kAttributeSystem) == 0);
-    if (!excluded) {
-      return entry.name;
-    }
-  }
-  return std::string();
-}
-
 }  // namespace platform
