@@ -1,11 +1,13 @@
 // The directory search with an attribute mask, portable over FindEntries.
 #include "platform/filesearch.h"
 
+#include "platform/text.h"
+
 namespace platform {
 
 std::string DirectorySearch(const std::string& path, std::uint32_t mask) {
   std::string pattern = path;
-  if (!pattern.empty() && (pattern.back() == '\\' || pattern.back() == '/')) {
+  if (!pattern.empty() && IsPathSeparator(pattern.back())) {
     pattern += "*";
   }
   for (const FoundEntry& entry : FindEntries(pattern)) {

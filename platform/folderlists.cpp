@@ -1,28 +1,23 @@
 #include "platform/folderlists.h"
 
-#include <cctype>
-
 #include "platform/error.h"
 #include "platform/filesearch.h"
+#include "platform/text.h"
 
 namespace platform {
 
 namespace {
 
-bool IsSeparator(char c) {
-  return c == '\\' || c == '/';
-}
-
 char Lower(char c) {
-  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return AsciiLower(c);
 }
 
 char Upper(char c) {
-  return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return AsciiUpper(c);
 }
 
 bool StartsWithDrive(const std::string& text) {
-  return text.size() >= 2 && std::isalpha(static_cast<unsigned char>(text[0])) && text[1] == ':';
+  return text.size() >= 2 && IsAsciiLetter(text[0]) && text[1] == ':';
 }
 
 // "d:" or "d: [DATA]", as the drive list names a drive; "d:\x" and "d:x" are paths.
@@ -35,7 +30,7 @@ std::string RootOf(char drive) {
 }
 
 std::string Join(const std::string& folder, const std::string& name) {
-  return IsSeparator(folder.back()) ? folder + name : folder + "\\" + name;
+  return IsPathSeparator(folder.back()) ? folder + name : folder + "\\" + name;
 }
 
 // The folder a drive text opens: the process's current folder when it is on that drive,
@@ -74,28 +69,9 @@ struct ResolvedFolder {
   std::vector<std::string> names;  // below the root, as stored on the drive
 };
 
-void AppendNames(const std::string& text, std::vector<std::string>& names) {
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = start;
-    while (end < text.size() && !IsSeparator(text[end])) {
-      ++end;
-    }
-    const std::string name = text.substr(start, end - start);
-    if (name == "..") {
-      if (!names.empty()) {
-        names.pop_back();
-      }
-    } else if (!name.empty() && name != ".") {
-      names.push_back(name);
-    }
-    start = end + 1;
-  }
-}
-
 std::vector<std::string> NamesBelowRoot(const std::string& folder) {
   std::vector<std::string> names;
-  AppendNames(folder.substr(2), names);
+  AppendPathNames(folder.substr(2), names, DotsAndSpaces::kKept);
   return names;
 }
 
@@ -110,24 +86,24 @@ ResolvedFolder Resolve(const std::string& pathOrDrive) {
   } else if (StartsWithDrive(pathOrDrive)) {
     resolved.drive = Lower(pathOrDrive[0]);
     rest = pathOrDrive.substr(2);
-    if (rest.empty() || !IsSeparator(rest[0])) {
+    if (rest.empty() || !IsPathSeparator(rest[0])) {
       resolved.names = NamesBelowRoot(CurrentFolderOn(resolved.drive));
     }
   } else {
     const std::string current = CurrentFolder();
-    const bool network =
-        pathOrDrive.size() >= 2 && IsSeparator(pathOrDrive[0]) && IsSeparator(pathOrDrive[1]);
+    const bool network = pathOrDrive.size() >= 2 && IsPathSeparator(pathOrDrive[0]) &&
+                         IsPathSeparator(pathOrDrive[1]);
     // Network folders have no place in a list that starts at a drive's root.
     if (pathOrDrive.empty() || network || !StartsWithDrive(current)) {
       throw PathNotFoundError();
     }
     resolved.drive = Lower(current[0]);
     rest = pathOrDrive;
-    if (!IsSeparator(rest[0])) {
+    if (!IsPathSeparator(rest[0])) {
       resolved.names = NamesBelowRoot(current);
     }
   }
-  AppendNames(rest, resolved.names);
+  AppendPathNames(rest, resolved.names, DotsAndSpaces::kKept);
 
   std::string folder = RootOf(resolved.drive);
   if (CheckFolder(folder) != FolderState::kReadable) {

@@ -6,6 +6,7 @@
 
 #include "platform/posix/gbk.h"
 #include "platform/posix/unicode.h"
+#include "platform/text.h"
 
 namespace platform::posix::profile {
 
@@ -34,10 +35,6 @@ bool IsAscii(std::string_view text) {
     }
   }
   return true;
-}
-
-char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
 }
 
 // Whether `text` is well-formed UTF-8 and, unless `allowReplacement`, free of U+FFFD. A

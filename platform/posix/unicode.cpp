@@ -3,6 +3,9 @@
 #include <locale.h>
 #include <wctype.h>
 
+#include <algorithm>
+#include <utility>
+
 namespace platform::posix {
 
 char32_t NextCodePoint(std::string_view text, std::size_t& position) {
@@ -114,6 +117,18 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
     }
   }
   return i == a.size() && j == b.size();
+}
+
+void SortIgnoringCase(std::vector<std::string>& names) {
+  std::vector<std::pair<std::string, std::string>> keyed;
+  keyed.reserve(names.size());
+  for (std::string& name : names) {
+    keyed.emplace_back(FoldCase(name), std::move(name));
+  }
+  std::sort(keyed.begin(), keyed.end());
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    names[i] = std::move(keyed[i].second);
+  }
 }
 
 }  // namespace platform::posix

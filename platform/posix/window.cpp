@@ -44,6 +44,7 @@
 #include "platform/folderlists.h"
 #include "platform/posix/printable.h"
 #include "platform/posix/terminal.h"
+#include "platform/text.h"
 #include "platform/window.h"
 
 namespace platform {
@@ -69,23 +70,6 @@ class TerminalWindow;
 std::vector<TerminalWindow*>& LoadedWindows() {
   static std::vector<TerminalWindow*> windows;
   return windows;
-}
-
-std::string Trimmed(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) {
-    return std::string();
-  }
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-std::string AsciiLowerCase(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
-  }
-  return text;
 }
 
 // The drive letter, lower case, of "e", "E" or "e:"; nothing for any other text.
@@ -176,7 +160,7 @@ class TerminalWindow : public Window {
       }
       return;
     }
-    if (Execute(Trimmed(*line)) && loaded_) {
+    if (Execute(TrimSpacesAndTabs(*line)) && loaded_) {
       Draw();
     }
   }
@@ -212,7 +196,7 @@ class TerminalWindow : public Window {
     const std::size_t space = command.find(' ');
     const std::string verb = AsciiLowerCase(command.substr(0, space));
     const std::string argument =
-        space == std::string::npos ? std::string() : Trimmed(command.substr(space + 1));
+        space == std::string::npos ? std::string() : TrimSpacesAndTabs(command.substr(space + 1));
     if (verb == "?" || verb == "help") {
       Say(kHelp);
       return false;

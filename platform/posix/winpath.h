@@ -74,6 +74,15 @@ inline HostLocation Locate(const WindowsPath& path) {
   return Locate(path, path.components.size());
 }
 
+// An entry to find or create: its path taken apart, and the host folder that holds it.
+// Nothing when `path` names no entry - it does not parse, ends in a separator or is a
+// drive's root - or when the folder that would hold it is missing or is no folder.
+struct EntryInFolder {
+  WindowsPath path;
+  std::string hostFolder;
+};
+std::optional<EntryInFolder> LocateInFolder(std::string_view path);
+
 // The Windows name of a host path: under the drive whose folder holds it (the deepest
 // one when several do), else under Z:. Nothing when no drive can name it.
 std::optional<std::string> WindowsNameOf(const std::string& hostPath);

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <utility>
+
 namespace platform::win32 {
 
 std::wstring Widen(const std::string& text) {
@@ -28,6 +31,24 @@ std::string Narrow(const wchar_t* text, std::size_t length) {
 
 std::string Narrow(const std::wstring& text) {
   return Narrow(text.data(), text.size());
+}
+
+void SortIgnoringCase(std::vector<std::string>& names) {
+  std::vector<std::pair<std::wstring, std::string>> keyed;
+  keyed.reserve(names.size());
+  for (std::string& name : names) {
+    std::wstring lowered = Widen(name);
+    if (!lowered.empty()) {
+      LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, lowered.data(),
+                    static_cast<int>(lowered.size()), lowered.data(),
+                    static_cast<int>(lowered.size()), nullptr, nullptr, 0);
+    }
+    keyed.emplace_back(std::move(lowered), std::move(name));
+  }
+  std::sort(keyed.begin(), keyed.end());
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    names[i] = std::move(keyed[i].second);
+  }
 }
 
 }  // namespace platform::win32
