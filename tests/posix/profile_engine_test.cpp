@@ -157,6 +157,7 @@ TEST(ProfileEngine, ReadRules) {
       {"Kelvin sign is a k", "\xEF\xBB\xBF[\xE2\x84\xAA]\nk=1\n", "k", "k", "1"},
       {"UTF-16 section after others", Utf16(u"[a]\r\n [b] \r\n\t[web]\r\nk=1", true), "web", "k",
        "1"},
+      {"UTF-16 [ inside a line", Utf16(u"[a]\rx [web]\rk=1", false), "web", "k", kNothing},
   };
   for (const ReadCase& c : cases) {
     EXPECT_EQ(ReadValue(c.file, c.section, c.key), c.expected) << c.name;
