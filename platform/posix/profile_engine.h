@@ -71,7 +71,9 @@ std::optional<std::string> ReadValue(std::string_view bytes, std::string_view se
 // cannot hold, an unrecognised encoding, a UTF-16 file with an odd number of bytes, or a
 // file that the change itself would make look like wide text (an ANSI file with NULs
 // beside text, when the bytes put in or taken out move some of them to the other
-// parity).
+// parity; a UTF-16 file with U+0000 characters, when an odd number of units put in or
+// taken out moves them against four-byte groups, so that they read as UTF-32 in the
+// other byte order).
 std::optional<std::string> WriteValue(std::string_view bytes, std::string_view section,
                                       std::string_view key, std::string_view value);
 
