@@ -6,8 +6,11 @@
 // GBK character must never change.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -21,7 +24,7 @@ inline char AsciiUpper(char c) {
 }
 
 inline bool IsAsciiLetter(char c) {
-  return AsciiLower(c) >= 'a' && AsciiLower(c) <= 'z';
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
 // `text` with its ASCII letters in lower case.
@@ -29,6 +32,28 @@ std::string AsciiLowerCase(std::string text);
 
 // `text` without the spaces and tabs at its ends: a line the operator typed.
 std::string TrimSpacesAndTabs(std::string_view text);
+
+// Sorts `names` by `makeKey(name)`, names with equal keys in byte order: each back-end's
+// SortIgnoringCase, with its own case mapping for the key. Each key is made once and the
+// sort moves no names: a folder may hold hundreds of thousands.
+template <typename MakeKey>
+void SortByKey(std::vector<std::string>& names, MakeKey makeKey) {
+  std::vector<std::pair<decltype(makeKey(names.front())), std::size_t>> keyed;
+  keyed.reserve(names.size());
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    keyed.emplace_back(makeKey(names[i]), i);
+  }
+  std::sort(keyed.begin(), keyed.end(), [&names](const auto& a, const auto& b) {
+    const int order = a.first.compare(b.first);
+    return order != 0 ? order < 0 : names[a.second] < names[b.second];
+  });
+  std::vector<std::string> sorted;
+  sorted.reserve(names.size());
+  for (const auto& key : keyed) {
+    sorted.push_back(std::move(names[key.second]));
+  }
+  names = std::move(sorted);
+}
 
 // Windows takes both "\" and "/" for a separator between folders.
 inline bool IsPathSeparator(char c) {

@@ -3,8 +3,7 @@
 #include <locale.h>
 #include <wctype.h>
 
-#include <algorithm>
-#include <utility>
+#include "platform/text.h"
 
 namespace platform::posix {
 
@@ -120,15 +119,7 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 void SortIgnoringCase(std::vector<std::string>& names) {
-  std::vector<std::pair<std::string, std::string>> keyed;
-  keyed.reserve(names.size());
-  for (std::string& name : names) {
-    keyed.emplace_back(FoldCase(name), std::move(name));
-  }
-  std::sort(keyed.begin(), keyed.end());
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    names[i] = std::move(keyed[i].second);
-  }
+  SortByKey(names, [](const std::string& name) { return FoldCase(name); });
 }
 
 }  // namespace platform::posix

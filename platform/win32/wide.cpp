@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-#include <algorithm>
-#include <utility>
+#include "platform/text.h"
 
 namespace platform::win32 {
 
@@ -34,21 +33,15 @@ std::string Narrow(const std::wstring& text) {
 }
 
 void SortIgnoringCase(std::vector<std::string>& names) {
-  std::vector<std::pair<std::wstring, std::string>> keyed;
-  keyed.reserve(names.size());
-  for (std::string& name : names) {
+  SortByKey(names, [](const std::string& name) {
     std::wstring lowered = Widen(name);
     if (!lowered.empty()) {
       LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, lowered.data(),
                     static_cast<int>(lowered.size()), lowered.data(),
                     static_cast<int>(lowered.size()), nullptr, nullptr, 0);
     }
-    keyed.emplace_back(std::move(lowered), std::move(name));
-  }
-  std::sort(keyed.begin(), keyed.end());
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    names[i] = std::move(keyed[i].second);
-  }
+    return lowered;
+  });
 }
 
 }  // namespace platform::win32
