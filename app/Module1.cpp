@@ -4,10 +4,11 @@
 
 #include "common/CM_FileFolderSystem.h"
 #include "common/CM_GeneralRoutines.h"
-#include "common/RuntimeError.h"
+#include "common/Overflow.h"
 #include "messages/CM_MessageControl.h"
 #include "platform/dialogs.h"
 #include "platform/profiles.h"
+#include "platform/text.h"
 
 namespace app {
 
@@ -28,15 +29,6 @@ std::string ReadServerAddress(const std::string& settingsPath) {
 // tells support which check refused the folder: its name, or its missing settings file.
 const std::string kNotInstallation = "指定目录非ZEL检测程序安装目录";
 const std::string kLineBreak2 = "\r\n\r\n";
-
-std::string LowerCase(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
-  }
-  return text;
-}
 
 // `path` without its last folder name, ending in the backslash before it; empty when
 // nothing comes before that name.
@@ -87,10 +79,11 @@ namespace {
 // the platform's order). Only folders on the system drive have shadows: Windows
 // virtualizes its own Program Files folders, not those of other drives.
 std::vector<std::string> ShadowFolders(const std::vector<std::string>& installations) {
-  const std::string systemDrive = LowerCase(platform::SystemDrive());
+  const std::string systemDrive = platform::AsciiLowerCase(platform::SystemDrive());
   std::vector<std::string> belowDrive;  // such as "\Program Files\TAMO\ZEL1"
   for (const std::string& folder : installations) {
-    if (!systemDrive.empty() && LowerCase(folder.substr(0, systemDrive.size())) == systemDrive) {
+    if (!systemDrive.empty() &&
+        platform::AsciiLowerCase(folder.substr(0, systemDrive.size())) == systemDrive) {
       belowDrive.push_back(folder.substr(systemDrive.size()));
     }
   }
@@ -126,7 +119,7 @@ bool RepairAllInstallations(Tally& tally) {
 }
 
 bool RepairChosenFolder(std::string Folder) {
-  const std::string name = LowerCase(common::LastFolderName(Folder));
+  const std::string name = platform::AsciiLowerCase(common::LastFolderName(Folder));
   std::string checked;
   if (name == "tamo") {
     checked = common::AddBackslash(Folder) + "zel1";

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <limits>
 
-#include "common/RuntimeError.h"
+#include "common/Overflow.h"
 #include "platform/codepage.h"
 
 namespace common {

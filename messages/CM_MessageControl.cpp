@@ -4,6 +4,7 @@
 
 #include "common/CM_GeneralRoutines.h"
 #include "platform/dialogs.h"
+#include "platform/text.h"
 
 namespace messages {
 
@@ -16,16 +17,12 @@ std::string& StoredTitle() {
   return title;
 }
 
-char AsciiLower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool MatchesAt(const std::string& text, std::size_t position, const std::string& pattern) {
   if (text.size() - position < pattern.size()) {
     return false;
   }
   for (std::size_t i = 0; i < pattern.size(); ++i) {
-    if (AsciiLower(text[position + i]) != AsciiLower(pattern[i])) {
+    if (platform::AsciiLower(text[position + i]) != platform::AsciiLower(pattern[i])) {
       return false;
     }
   }

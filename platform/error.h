@@ -1,6 +1,6 @@
 // The one run-time error type of the program, shared by every layer.
 //
-// Expected conditions are answered, not raised (see common/RuntimeError.h for the rest
+// Expected conditions are answered, not raised (see common/Overflow.h for the rest
 // of the convention). A RuntimeError carries a number that classifies it and a
 // description that the operator reads, in Chinese.
 #pragma once

@@ -40,4 +40,14 @@ std::optional<FoundEntry> FindFirstEntry(const std::string& path);
 // Every entry that `path` matches, in the platform's order.
 std::vector<FoundEntry> FindEntries(const std::string& path);
 
+// The classic directory search with an attribute mask: the name of the first entry
+// that `path` (a file or folder name, or a pattern with wildcards in its last part)
+// matches, or empty text. Plain files always count; folders count when the mask has
+// kAttributeDirectory (16), hidden entries when it has kAttributeHidden (2), system
+// entries when it has kAttributeSystem (4). A path ending in a separator searches the
+// folder's contents, which list "." first below a drive's root: with kAttributeDirectory
+// in the mask, "D:\empty\" answers "." - the folder exists even when it is empty.
+// Portable code over FindEntries, the same on both back-ends.
+std::string DirectorySearch(const std::string& path, std::uint32_t mask);
+
 }  // namespace platform

@@ -1,28 +1,15 @@
 #include "platform/folderlists.h"
 
-#include <cctype>
-
 #include "platform/error.h"
 #include "platform/filesearch.h"
+#include "platform/text.h"
 
 namespace platform {
 
 namespace {
 
-bool IsSeparator(char c) {
-  return c == '\\' || c == '/';
-}
-
-char Lower(char c) {
-  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
-char Upper(char c) {
-  return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-}
-
 bool StartsWithDrive(const std::string& text) {
-  return text.size() >= 2 && std::isalpha(static_cast<unsigned char>(text[0])) && text[1] == ':';
+  return text.size() >= 2 && IsAsciiLetter(text[0]) && text[1] == ':';
 }
 
 // "d:" or "d: [DATA]", as the drive list names a drive; "d:\x" and "d:x" are paths.
@@ -31,18 +18,18 @@ bool IsDriveText(const std::string& text) {
 }
 
 std::string RootOf(char drive) {
-  return std::string(1, Upper(drive)) + ":\\";
+  return std::string(1, AsciiUpper(drive)) + ":\\";
 }
 
 std::string Join(const std::string& folder, const std::string& name) {
-  return IsSeparator(folder.back()) ? folder + name : folder + "\\" + name;
+  return IsPathSeparator(folder.back()) ? folder + name : folder + "\\" + name;
 }
 
 // The folder a drive text opens: the process's current folder when it is on that drive,
 // otherwise the drive's root.
 std::string CurrentFolderOn(char drive) {
   const std::string current = CurrentFolder();
-  if (StartsWithDrive(current) && Lower(current[0]) == Lower(drive)) {
+  if (StartsWithDrive(current) && AsciiLower(current[0]) == AsciiLower(drive)) {
     return current;
   }
   return RootOf(drive);
@@ -74,28 +61,9 @@ struct ResolvedFolder {
   std::vector<std::string> names;  // below the root, as stored on the drive
 };
 
-void AppendNames(const std::string& text, std::vector<std::string>& names) {
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = start;
-    while (end < text.size() && !IsSeparator(text[end])) {
-      ++end;
-    }
-    const std::string name = text.substr(start, end - start);
-    if (name == "..") {
-      if (!names.empty()) {
-        names.pop_back();
-      }
-    } else if (!name.empty() && name != ".") {
-      names.push_back(name);
-    }
-    start = end + 1;
-  }
-}
-
 std::vector<std::string> NamesBelowRoot(const std::string& folder) {
   std::vector<std::string> names;
-  AppendNames(folder.substr(2), names);
+  AppendPathNames(folder.substr(2), names, DotsAndSpaces::kKept);
   return names;
 }
 
@@ -105,29 +73,29 @@ ResolvedFolder Resolve(const std::string& pathOrDrive) {
   ResolvedFolder resolved;
   std::string rest;
   if (IsDriveText(pathOrDrive)) {
-    resolved.drive = Lower(pathOrDrive[0]);
+    resolved.drive = AsciiLower(pathOrDrive[0]);
     resolved.names = NamesBelowRoot(CurrentFolderOn(resolved.drive));
   } else if (StartsWithDrive(pathOrDrive)) {
-    resolved.drive = Lower(pathOrDrive[0]);
+    resolved.drive = AsciiLower(pathOrDrive[0]);
     rest = pathOrDrive.substr(2);
-    if (rest.empty() || !IsSeparator(rest[0])) {
+    if (rest.empty() || !IsPathSeparator(rest[0])) {
       resolved.names = NamesBelowRoot(CurrentFolderOn(resolved.drive));
     }
   } else {
     const std::string current = CurrentFolder();
-    const bool network =
-        pathOrDrive.size() >= 2 && IsSeparator(pathOrDrive[0]) && IsSeparator(pathOrDrive[1]);
+    const bool network = pathOrDrive.size() >= 2 && IsPathSeparator(pathOrDrive[0]) &&
+                         IsPathSeparator(pathOrDrive[1]);
     // Network folders have no place in a list that starts at a drive's root.
     if (pathOrDrive.empty() || network || !StartsWithDrive(current)) {
       throw PathNotFoundError();
     }
-    resolved.drive = Lower(current[0]);
+    resolved.drive = AsciiLower(current[0]);
     rest = pathOrDrive;
-    if (!IsSeparator(rest[0])) {
+    if (!IsPathSeparator(rest[0])) {
       resolved.names = NamesBelowRoot(current);
     }
   }
-  AppendNames(rest, resolved.names);
+  AppendPathNames(rest, resolved.names, DotsAndSpaces::kKept);
 
   std::string folder = RootOf(resolved.drive);
   if (CheckFolder(folder) != FolderState::kReadable) {
@@ -153,7 +121,7 @@ DriveList::DriveList() : entries_(ListDrives()) {
   const std::string start = StartFolder();
   if (!start.empty()) {
     for (std::size_t i = 0; i < entries_.size(); ++i) {
-      if (Lower(entries_[i].letter) == Lower(start[0])) {
+      if (AsciiLower(entries_[i].letter) == AsciiLower(start[0])) {
         selected_ = static_cast<int>(i);
       }
     }
@@ -161,7 +129,7 @@ DriveList::DriveList() : entries_(ListDrives()) {
 }
 
 std::string DriveText(const DriveInfo& drive) {
-  std::string text = std::string(1, Lower(drive.letter)) + ":";
+  std::string text = std::string(1, AsciiLower(drive.letter)) + ":";
   if (!drive.label.empty()) {
     text += " [" + drive.label + "]";
   }
@@ -175,7 +143,7 @@ std::string DriveList::Drive() const {
 bool DriveList::SetDrive(const std::string& text) {
   if (!text.empty()) {
     for (std::size_t i = 0; i < entries_.size(); ++i) {
-      if (Lower(entries_[i].letter) == Lower(text[0])) {
+      if (AsciiLower(entries_[i].letter) == AsciiLower(text[0])) {
         return Select(static_cast<int>(i));
       }
     }
@@ -258,23 +226,6 @@ bool FolderList::Open(int index) {
     return false;
   }
   return SetPath(path);
-}
-
-std::string DirectorySearch(const std::string& path, std::uint32_t mask) {
-  std::string pattern = path;
-  if (!pattern.empty() && IsSeparator(pattern.back())) {
-    pattern += "*";
-  }
-  for (const FoundEntry& entry : FindEntries(pattern)) {
-    const bool excluded =
-        ((entry.attributes & kAttributeDirectory) != 0 && (mask & kAttributeDirectory) == 0) ||
-        ((entry.attributes & kAttributeHidden) != 0 && (mask & kAttributeHidden) == 0) ||
-        ((entry.attributes & kAttributeSystem) != 0 && (mask & kAttributeSystem) == 0);
-    if (!excluded) {
-      return entry.name;
-    }
-  }
-  return std::string();
 }
 
 }  // namespace platform

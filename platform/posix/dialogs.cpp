@@ -33,6 +33,7 @@
 #include "platform/posix/printable.h"
 #include "platform/posix/terminal.h"
 #include "platform/posix/unicode.h"
+#include "platform/text.h"
 
 namespace platform {
 
@@ -134,23 +135,9 @@ std::string AnswerPrompt(const std::vector<Button>& buttons, std::size_t default
   return "回答 " + keys + "（Enter = " + buttons[defaultIndex].word + "）> ";
 }
 
-std::string Normalised(const std::string& answer) {
-  const std::size_t first = answer.find_first_not_of(" \t");
-  if (first == std::string::npos) {
-    return std::string();
-  }
-  std::string text = answer.substr(first, answer.find_last_not_of(" \t") - first + 1);
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
-  }
-  return text;
-}
-
 std::optional<int> Understand(const std::string& answer, const std::vector<Button>& buttons,
                               std::size_t defaultIndex) {
-  const std::string text = Normalised(answer);
+  const std::string text = AsciiLowerCase(TrimSpacesAndTabs(answer));
   if (text.empty()) {
     return buttons[defaultIndex].code;
   }

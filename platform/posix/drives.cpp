@@ -10,7 +10,6 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <memory>
@@ -74,7 +73,7 @@ ReadWindowsFolder(const std::string& folder, FolderState& state) {
 
 std::vector<DriveInfo> ListDrives() {
   std::vector<DriveInfo> drives;
-  for (const char letter : posix::ListedDriveLetters()) {
+  for (const char letter : posix::AllDriveLetters()) {
     drives.push_back(DriveInfo{letter, LabelOf(letter)});
   }
   return drives;
@@ -91,22 +90,14 @@ std::optional<std::vector<std::string>> ListSubfolders(const std::string& folder
     return std::nullopt;
   }
   const std::string& hostFolder = listed->first;
-  // Sorted on names folded once each: a folder may hold hundreds of thousands.
-  std::vector<std::pair<std::string, const std::string*>> shown;
+  std::vector<std::string> names;
   for (const posix::FolderEntry& entry : *listed->second) {
     // Names starting with "." are hidden, "." and ".." among them.
     if (entry.name.front() != '.' && IsFolder(hostFolder + "/" + entry.name, entry.type)) {
-      shown.emplace_back(posix::FoldCase(entry.name), &entry.name);
+      names.push_back(entry.name);
     }
   }
-  std::sort(shown.begin(), shown.end(), [](const auto& a, const auto& b) {
-    return a.first != b.first ? a.first < b.first : *a.second < *b.second;
-  });
-  std::vector<std::string> names;
-  names.reserve(shown.size());
-  for (const auto& entry : shown) {
-    names.push_back(*entry.second);
-  }
+  posix::SortIgnoringCase(names);
   return names;
 }
 

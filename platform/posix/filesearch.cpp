@@ -7,7 +7,7 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
+#include <utility>
 
 #include "platform/posix/unicode.h"
 #include "platform/posix/winpath.h"
@@ -41,21 +41,17 @@ bool HasWildcards(const std::string& name) {
 
 std::vector<FoundEntry> FindEntries(const std::string& path) {
   std::vector<FoundEntry> entries;
-  const std::optional<posix::WindowsPath> parsed = posix::ParseWindowsPath(path);
   // A trailing separator or a bare drive root names no entry to find.
-  if (!parsed || parsed->trailingSeparator || parsed->components.empty()) {
+  const std::optional<posix::EntryInFolder> located = posix::LocateInFolder(path);
+  if (!located) {
     return entries;
   }
-  const std::size_t last = parsed->components.size() - 1;
-  const posix::HostLocation folder = posix::Locate(*parsed, last);
-  struct stat info {};
-  if (!folder.exists || stat(folder.hostPath.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-    return entries;
-  }
-  std::string pattern = parsed->components[last];
+  const std::string& folder = located->hostFolder;
+  const std::size_t last = located->path.components.size() - 1;
+  std::string pattern = located->path.components[last];
 
   if (!HasWildcards(pattern)) {
-    const posix::HostLocation entry = posix::Locate(*parsed);
+    const posix::HostLocation entry = posix::Locate(located->path);
     if (entry.exists) {
       const std::string name = entry.hostPath.substr(entry.hostPath.rfind('/') + 1);
       entries.push_back(FoundEntry{name, AttributesOf(entry.hostPath, name)});
@@ -67,40 +63,29 @@ std::vector<FoundEntry> FindEntries(const std::string& path) {
   while (pattern.back() == '.' || pattern.back() == ' ') {
     pattern.pop_back();
   }
-  const auto listed = posix::ReadFolder(folder.hostPath);
+  const auto listed = posix::ReadFolder(folder);
   if (!listed) {
     return entries;
   }
-  // "." and ".." first, as Windows lists them; then by name without regard to case, each
-  // name folded once.
-  struct Match {
-    int rank;
-    std::string folded;
-    const std::string* name;
-  };
-  std::vector<Match> matches;
   const bool everything = pattern == "*" || pattern == "*.*";
-  // A drive's root has no "." and "..".
-  const bool root = last == 0;
+  // "." and ".." first, as Windows lists them (a drive's root has neither); then the
+  // others without regard to case.
+  std::vector<std::string> dots;
+  std::vector<std::string> names;
   for (const posix::FolderEntry& entry : *listed) {
-    if (root && (entry.name == "." || entry.name == "..")) {
+    const bool dotOrDotDot = entry.name == "." || entry.name == "..";
+    if ((dotOrDotDot && last == 0) || !(everything || posix::MatchesPattern(pattern, entry.name))) {
       continue;
     }
-    if (everything || posix::MatchesPattern(pattern, entry.name)) {
-      const int rank = entry.name == "." ? 0 : entry.name == ".." ? 1 : 2;
-      matches.push_back(Match{rank, posix::FoldCase(entry.name), &entry.name});
-    }
+    (dotOrDotDot ? dots : names).push_back(entry.name);
   }
-  std::sort(matches.begin(), matches.end(), [](const Match& a, const Match& b) {
-    if (a.rank != b.rank) {
-      return a.rank < b.rank;
-    }
-    return a.folded != b.folded ? a.folded < b.folded : *a.name < *b.name;
-  });
-  entries.reserve(matches.size());
-  for (const Match& match : matches) {
-    entries.push_back(
-        FoundEntry{*match.name, AttributesOf(folder.hostPath + "/" + *match.name, *match.name)});
+  posix::SortIgnoringCase(dots);
+  posix::SortIgnoringCase(names);
+  names.insert(names.begin(), dots.begin(), dots.end());
+  entries.reserve(names.size());
+  for (std::string& name : names) {
+    const std::uint32_t attributes = AttributesOf(folder + "/" + name, name);
+    entries.push_back(FoundEntry{std::move(name), attributes});
   }
   return entries;
 }

@@ -8,8 +8,6 @@
 // character.
 #include "platform/profile.h"
 
-#include <sys/stat.h>
-
 #include "platform/posix/atomic_file.h"
 #include "platform/posix/profile_engine.h"
 #include "platform/posix/unicode.h"
@@ -22,16 +20,11 @@ namespace {
 // The host path of the profile file that `path` names, or nothing when it cannot name
 // one: no such drive or folder, or a path that ends in a separator.
 std::optional<posix::HostLocation> LocateProfile(const std::string& path) {
-  const std::optional<posix::WindowsPath> parsed = posix::ParseWindowsPath(path);
-  if (!parsed || parsed->trailingSeparator || parsed->components.empty()) {
+  const std::optional<posix::EntryInFolder> entry = posix::LocateInFolder(path);
+  if (!entry) {
     return std::nullopt;
   }
-  const posix::HostLocation folder = posix::Locate(*parsed, parsed->components.size() - 1);
-  struct stat info {};
-  if (!folder.exists || stat(folder.hostPath.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-    return std::nullopt;
-  }
-  return posix::Locate(*parsed);
+  return posix::Locate(entry->path);
 }
 
 }  // namespace

@@ -6,18 +6,9 @@
 // one section) and keeps every other byte as it was - comments, blank lines, line
 // endings, spacing, order, duplicate sections, and bytes that are not valid text.
 //
-// Encodings: a file that starts with a UTF-8 byte-order mark is UTF-8; with a UTF-16LE
-// or UTF-16BE mark, UTF-16 in that byte order; otherwise the ANSI code page (GBK). A file
-// that cannot be read and written exactly in its own encoding is left alone (reads find
-// nothing, writes are refused): one with a UTF-32 mark (FF FE 00 00, 00 00 FE FF), and
-// one whose NULs fall as in UTF-16 or UTF-32 text, without a mark or against the byte
-// order its UTF-16 mark gives. That is judged from the whole file, never from its first
-// characters: at least four aligned pairs of one NUL and one other byte with the NUL on
-// the same side (an ASCII character in UTF-16), four times as many as with the NUL on
-// the other side; or the same for aligned groups of four bytes, one half NULs (a
-// character in UTF-32). Stray NULs in an ANSI file (after a value, say) and runs of them
-// (a region zeroed by a crash) leave it ANSI: a stray NUL makes one such pair, on either
-// side, and a run makes them only at its ends.
+// Encodings: UTF-8 or UTF-16 by the file's byte-order mark, otherwise the ANSI code page
+// (GBK); profile_text.h says how a file is judged. A file that cannot be read and written
+// exactly in its own encoding is left alone: reads find nothing, writes are refused.
 //
 // How a file reads:
 // - Lines end at LF, CR LF or a lone CR. A NUL ends what is read of a line; the rest of
@@ -41,12 +32,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/posix/profile_text.h"
+
 namespace platform::posix::profile {
-
-enum class Encoding { kAnsi, kUtf8, kUtf16Le, kUtf16Be, kUnrecognised };
-
-// The encoding of a file with these bytes.
-Encoding DetectEncoding(std::string_view bytes);
 
 // The value (UTF-8) of `key` in `section`, as the read rules give it back: blanks at
 // both ends removed, then one pair of enclosing quotation marks (' ' or " ") removed
@@ -83,7 +71,9 @@ std::optional<std::string> ReadValue(std::string_view bytes, std::string_view se
 // cannot hold, an unrecognised encoding, a UTF-16 file with an odd number of bytes, or a
 // file that the change itself would make look like wide text (an ANSI file with NULs
 // beside text, when the bytes put in or taken out move some of them to the other
-// parity).
+// parity; a UTF-16 file with U+0000 characters, when an odd number of units put in or
+// taken out moves them against four-byte groups, so that they read as UTF-32 in the
+// other byte order).
 std::optional<std::string> WriteValue(std::string_view bytes, std::string_view section,
                                       std::string_view key, std::string_view value);
 

@@ -8,7 +8,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -43,17 +42,11 @@ std::vector<std::string> ProfileFolders() {
     const std::string hostPath = location.hostPath + "/" + name;
     if (name != "." && name != ".." && lstat(hostPath.c_str(), &info) == 0 &&
         S_ISDIR(info.st_mode)) {
-      profiles.push_back(name);
+      profiles.push_back(folder + "\\" + name);
     }
   }
-  std::sort(profiles.begin(), profiles.end(), [](const std::string& a, const std::string& b) {
-    const std::string foldedA = posix::FoldCase(a);
-    const std::string foldedB = posix::FoldCase(b);
-    return foldedA != foldedB ? foldedA < foldedB : a < b;
-  });
-  for (std::string& name : profiles) {
-    name = folder + "\\" + name;
-  }
+  // All in one folder: the paths sort as the names do.
+  posix::SortIgnoringCase(profiles);
   return profiles;
 }
 

@@ -3,6 +3,8 @@
 #include <locale.h>
 #include <wctype.h>
 
+#include "platform/text.h"
+
 namespace platform::posix {
 
 char32_t NextCodePoint(std::string_view text, std::size_t& position) {
@@ -114,6 +116,10 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
     }
   }
   return i == a.size() && j == b.size();
+}
+
+void SortIgnoringCase(std::vector<std::string>& names) {
+  SortByKey(names, [](const std::string& name) { return FoldCase(name); });
 }
 
 }  // namespace platform::posix

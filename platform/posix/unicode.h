@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform::posix {
 
@@ -37,5 +38,9 @@ std::string FoldCase(std::string_view text);
 
 // Compares two UTF-8 names without regard to letter case.
 bool EqualIgnoringCase(std::string_view a, std::string_view b);
+
+// Sorts UTF-8 names by their FoldCase, names that fold alike in byte order. Each name is
+// folded once: a folder may hold hundreds of thousands.
+void SortIgnoringCase(std::vector<std::string>& names);
 
 }  // namespace platform::posix

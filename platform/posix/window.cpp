@@ -45,6 +45,7 @@
 #include "platform/listwindow.h"
 #include "platform/posix/printable.h"
 #include "platform/posix/terminal.h"
+#include "platform/text.h"
 
 namespace platform {
 
@@ -69,23 +70,6 @@ class TerminalWindow;
 std::vector<TerminalWindow*>& LoadedWindows() {
   static std::vector<TerminalWindow*> windows;
   return windows;
-}
-
-std::string Trimmed(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) {
-    return std::string();
-  }
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-std::string AsciiLowerCase(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
-  }
-  return text;
 }
 
 // The drive letter, lower case, of "e", "E" or "e:"; nothing for any other text.
@@ -156,7 +140,7 @@ class TerminalWindow : public ListWindow {
       }
       return;
     }
-    if (Execute(Trimmed(*line)) && loaded_) {
+    if (Execute(TrimSpacesAndTabs(*line)) && loaded_) {
       Draw();
     }
   }
@@ -192,7 +176,7 @@ class TerminalWindow : public ListWindow {
     const std::size_t space = command.find(' ');
     const std::string verb = AsciiLowerCase(command.substr(0, space));
     const std::string argument =
-        space == std::string::npos ? std::string() : Trimmed(command.substr(space + 1));
+        space == std::string::npos ? std::string() : TrimSpacesAndTabs(command.substr(space + 1));
     if (verb == "?" || verb == "help") {
       Say(kHelp);
       return false;

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -20,14 +19,11 @@
 #include <utility>
 
 #include "platform/posix/unicode.h"
+#include "platform/text.h"
 
 namespace platform::posix {
 
 namespace {
-
-bool IsSeparator(char c) {
-  return c == '\\' || c == '/';
-}
 
 // Says `text` on standard error the first time `key` comes up in this run.
 void NoteOnce(const std::string& key, const std::string& text) {
@@ -326,34 +322,6 @@ std::optional<std::string> FindName(const std::string& folder, const std::string
   return best;
 }
 
-// Returns whether the last name vanished (only dots and spaces): Windows then names the
-// folder before it, as if the text ended in a separator.
-bool AppendComponents(std::string_view text, std::vector<std::string>& components) {
-  bool lastVanished = false;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = start;
-    while (end < text.size() && !IsSeparator(text[end])) {
-      ++end;
-    }
-    std::string name(text.substr(start, end - start));
-    lastVanished = false;
-    if (name == "..") {
-      if (!components.empty()) {
-        components.pop_back();
-      }
-    } else if (name != "." && !name.empty()) {
-      if (!StripTrailingDotsAndSpaces(name).empty()) {
-        components.push_back(std::move(name));
-      } else {
-        lastVanished = true;
-      }
-    }
-    start = end + 1;
-  }
-  return lastVanished;
-}
-
 }  // namespace
 
 std::shared_ptr<const std::vector<FolderEntry>> ReadFolder(const std::string& hostFolder,
@@ -367,7 +335,7 @@ std::size_t FolderEntriesRead() {
 }
 
 std::optional<std::string> DriveRoot(char drive) {
-  drive = static_cast<char>(std::tolower(static_cast<unsigned char>(drive)));
+  drive = AsciiLower(drive);
   if (drive < 'a' || drive > 'z') {
     return std::nullopt;
   }
@@ -383,7 +351,7 @@ std::optional<std::string> DriveRoot(char drive) {
   return link;
 }
 
-std::vector<char> DriveLetters() {
+std::vector<char> ReadyDriveLetters() {
   std::vector<char> letters;
   for (char drive = 'a'; drive <= 'z'; ++drive) {
     if (DriveRoot(drive)) {
@@ -393,7 +361,7 @@ std::vector<char> DriveLetters() {
   return letters;
 }
 
-std::vector<char> ListedDriveLetters() {
+std::vector<char> AllDriveLetters() {
   const std::optional<std::string> devices = DosDevicesFolder();
   if (!devices) {
     return {'z'};
@@ -412,10 +380,10 @@ std::optional<WindowsPath> ParseWindowsPath(std::string_view path) {
   if (path.empty()) {
     return std::nullopt;
   }
-  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+  if (path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1])) {
     // "\\?\C:\..." is a plain path in disguise; other network and device paths are not
     // supported.
-    if (path.size() >= 6 && path[2] == '?' && IsSeparator(path[3]) && path[5] == ':') {
+    if (path.size() >= 6 && path[2] == '?' && IsPathSeparator(path[3]) && path[5] == ':') {
       path.remove_prefix(4);
     } else {
       return std::nullopt;
@@ -424,8 +392,7 @@ std::optional<WindowsPath> ParseWindowsPath(std::string_view path) {
 
   WindowsPath parsed;
   std::string_view rest = path;
-  const bool hasDrive =
-      path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]));
+  const bool hasDrive = path.size() >= 2 && path[1] == ':' && IsAsciiLetter(path[0]);
   std::optional<WindowsPath> current;
   const auto currentFolder = [&]() -> const WindowsPath& {
     if (!current) {
@@ -438,24 +405,26 @@ std::optional<WindowsPath> ParseWindowsPath(std::string_view path) {
   };
 
   if (hasDrive) {
-    parsed.drive = static_cast<char>(std::tolower(static_cast<unsigned char>(path[0])));
+    parsed.drive = AsciiLower(path[0]);
     rest.remove_prefix(2);
-    if (rest.empty() || !IsSeparator(rest[0])) {
+    if (rest.empty() || !IsPathSeparator(rest[0])) {
       if (currentFolder().drive == parsed.drive) {
         parsed.components = currentFolder().components;
       }
     }
   } else {
     parsed.drive = currentFolder().drive;
-    if (!IsSeparator(rest[0])) {
+    if (!IsPathSeparator(rest[0])) {
       parsed.components = currentFolder().components;
     }
   }
   if (!DriveRoot(parsed.drive)) {
     return std::nullopt;
   }
-  const bool lastVanished = AppendComponents(rest, parsed.components);
-  parsed.trailingSeparator = (!rest.empty() && IsSeparator(rest.back())) || lastVanished;
+  // Windows drops a name of only dots and spaces; when the last one goes, it names the
+  // folder before it, as if the text ended in a separator.
+  const bool lastVanished = AppendPathNames(rest, parsed.components, DotsAndSpaces::kDropped);
+  parsed.trailingSeparator = (!rest.empty() && IsPathSeparator(rest.back())) || lastVanished;
   return parsed;
 }
 
@@ -468,8 +437,7 @@ HostLocation Locate(const WindowsPath& path, std::size_t count) {
   location.hostPath = *root;
   location.exists = true;
   // The folder reached so far by its Windows name, for the note on a locked folder.
-  std::string windowsFolder(
-      1, static_cast<char>(std::toupper(static_cast<unsigned char>(path.drive))));
+  std::string windowsFolder(1, AsciiUpper(path.drive));
   windowsFolder += ":\\";
   for (std::size_t i = 0; i < count && i < path.components.size(); ++i) {
     const std::string& name = path.components[i];
@@ -497,6 +465,19 @@ HostLocation Locate(const WindowsPath& path, std::size_t count) {
   return location;
 }
 
+std::optional<EntryInFolder> LocateInFolder(std::string_view path) {
+  std::optional<WindowsPath> parsed = ParseWindowsPath(path);
+  if (!parsed || parsed->trailingSeparator || parsed->components.empty()) {
+    return std::nullopt;
+  }
+  const HostLocation folder = Locate(*parsed, parsed->components.size() - 1);
+  struct stat info {};
+  if (!folder.exists || stat(folder.hostPath.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    return std::nullopt;
+  }
+  return EntryInFolder{std::move(*parsed), folder.hostPath};
+}
+
 std::optional<std::string> WindowsNameOf(const std::string& hostPath) {
   const std::optional<std::string> real = RealPath(hostPath);
   if (!real) {
@@ -504,7 +485,7 @@ std::optional<std::string> WindowsNameOf(const std::string& hostPath) {
   }
   char bestDrive = 0;
   std::size_t bestLength = 0;
-  for (const char drive : DriveLetters()) {
+  for (const char drive : ReadyDriveLetters()) {
     const std::optional<std::string> target = RealPath(*DriveRoot(drive));
     if (!target) {
       continue;
@@ -525,7 +506,7 @@ std::optional<std::string> WindowsNameOf(const std::string& hostPath) {
   if (bestDrive == 0) {
     return std::nullopt;
   }
-  std::string name(1, static_cast<char>(std::toupper(static_cast<unsigned char>(bestDrive))));
+  std::string name(1, AsciiUpper(bestDrive));
   name += ":\\";
   std::string below = bestLength < real->size() ? real->substr(bestLength) : std::string();
   while (!below.empty() && below.front() == '/') {

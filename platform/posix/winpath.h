@@ -50,13 +50,14 @@ std::optional<WindowsPath> ParseWindowsPath(std::string_view path);
 // The host folder a drive letter stands for, or nothing when there is no such drive.
 std::optional<std::string> DriveRoot(char drive);
 
-// The drive letters present, lower case, in alphabetical order.
-std::vector<char> DriveLetters();
+// The letters of the drives that are ready (DriveRoot has a folder for them), lower
+// case, in alphabetical order.
+std::vector<char> ReadyDriveLetters();
 
 // Every drive letter the prefix names, ready or not: a link whose target is missing is a
 // drive without a medium (DriveRoot has nothing for it, so nothing on it resolves).
 // Lower case, alphabetical; without a prefix only 'z'.
-std::vector<char> ListedDriveLetters();
+std::vector<char> AllDriveLetters();
 
 // Where the first `count` components of `path` are on the host, each name resolved
 // exact-first (see above); from the first missing one on, the names are appended in the
@@ -72,6 +73,15 @@ HostLocation Locate(const WindowsPath& path, std::size_t count);
 inline HostLocation Locate(const WindowsPath& path) {
   return Locate(path, path.components.size());
 }
+
+// An entry to find or create: its path taken apart, and the host folder that holds it.
+// Nothing when `path` names no entry - it does not parse, ends in a separator or is a
+// drive's root - or when the folder that would hold it is missing or is no folder.
+struct EntryInFolder {
+  WindowsPath path;
+  std::string hostFolder;
+};
+std::optional<EntryInFolder> LocateInFolder(std::string_view path);
 
 // The Windows name of a host path: under the drive whose folder holds it (the deepest
 // one when several do), else under Z:. Nothing when no drive can name it.

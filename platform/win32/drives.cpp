@@ -30,17 +30,6 @@ class QuietDriveErrors {
   DWORD previous_ = 0;
 };
 
-std::wstring Lowered(const std::string& name) {
-  std::wstring wide = win32::Widen(name);
-  if (!wide.empty()) {
-    // The invariant mapping, so that the order does not change with the user's locale.
-    LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, wide.data(),
-                  static_cast<int>(wide.size()), wide.data(), static_cast<int>(wide.size()),
-                  nullptr, nullptr, 0);
-  }
-  return wide;
-}
-
 bool IsRoot(const std::string& folder) {
   return folder.size() <= 3 && folder.size() >= 2 && folder[1] == ':';
 }
@@ -105,21 +94,17 @@ std::optional<std::vector<std::string>> ListSubfolders(const std::string& folder
   if (entries.empty() && !IsRoot(folder)) {
     return std::nullopt;
   }
-  std::vector<std::pair<std::wstring, std::string>> names;
+  std::vector<std::string> names;
   for (const FoundEntry& entry : entries) {
     const bool shown = (entry.attributes & kAttributeDirectory) != 0 &&
                        (entry.attributes & (kAttributeHidden | kAttributeSystem)) == 0 &&
                        entry.name != "." && entry.name != "..";
     if (shown) {
-      names.emplace_back(Lowered(entry.name), entry.name);
+      names.push_back(entry.name);
     }
   }
-  std::sort(names.begin(), names.end());
-  std::vector<std::string> sorted;
-  for (auto& name : names) {
-    sorted.push_back(std::move(name.second));
-  }
-  return sorted;
+  win32::SortIgnoringCase(names);
+  return names;
 }
 
 FolderState CheckFolder(const std::string& folder) {

@@ -9,29 +9,12 @@
 #include <userenv.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <cwchar>
-#include <utility>
 
 #include "platform/filesearch.h"
 #include "platform/win32/wide.h"
 
 namespace platform {
-
-namespace {
-
-std::wstring Lowered(const std::string& name) {
-  std::wstring wide = win32::Widen(name);
-  if (!wide.empty()) {
-    // The invariant mapping, so that the order does not change with the user's locale.
-    LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, wide.data(),
-                  static_cast<int>(wide.size()), wide.data(), static_cast<int>(wide.size()),
-                  nullptr, nullptr, 0);
-  }
-  return wide;
-}
-
-}  // namespace
 
 std::string SystemDrive() {
   wchar_t folder[MAX_PATH + 1] = {};
@@ -64,20 +47,17 @@ std::vector<std::string> ProfileFolders() {
   if (folder.empty()) {
     return {};
   }
-  std::vector<std::pair<std::wstring, std::string>> names;
+  std::vector<std::string> profiles;
   for (const FoundEntry& entry : FindEntries(folder + "\\*")) {
     const bool profile = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
                          (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
                          entry.name != "." && entry.name != "..";
     if (profile) {
-      names.emplace_back(Lowered(entry.name), entry.name);
+      profiles.push_back(folder + "\\" + entry.name);
     }
   }
-  std::sort(names.begin(), names.end());
-  std::vector<std::string> profiles;
-  for (const auto& name : names) {
-    profiles.push_back(folder + "\\" + name.second);
-  }
+  // All in one folder: the paths sort as the names do.
+  win32::SortIgnoringCase(profiles);
   return profiles;
 }
 

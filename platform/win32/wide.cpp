@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/text.h"
+
 namespace platform::win32 {
 
 std::wstring Widen(const std::string& text) {
@@ -28,6 +30,18 @@ std::string Narrow(const wchar_t* text, std::size_t length) {
 
 std::string Narrow(const std::wstring& text) {
   return Narrow(text.data(), text.size());
+}
+
+void SortIgnoringCase(std::vector<std::string>& names) {
+  SortByKey(names, [](const std::string& name) {
+    std::wstring lowered = Widen(name);
+    if (!lowered.empty()) {
+      LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, lowered.data(),
+                    static_cast<int>(lowered.size()), lowered.data(),
+                    static_cast<int>(lowered.size()), nullptr, nullptr, 0);
+    }
+    return lowered;
+  });
 }
 
 }  // namespace platform::win32

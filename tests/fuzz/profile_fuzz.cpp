@@ -203,6 +203,15 @@ std::size_t Nuls(std::string_view bytes) {
   return static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\0'));
 }
 
+// U+0000 characters of a UTF-16 file: aligned pairs of NULs after its mark.
+std::size_t NulUnits(std::string_view bytes) {
+  std::size_t units = 0;
+  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+    units += bytes[i] == '\0' && bytes[i + 1] == '\0';
+  }
+  return units;
+}
+
 bool HasUtf32Mark(std::string_view bytes) {
   return bytes.substr(0, 4) == std::string_view("\xFF\xFE\0\0", 4) ||
          bytes.substr(0, 4) == std::string_view("\0\0\xFE\xFF", 4);
@@ -377,8 +386,11 @@ void CheckWrite(std::string_view before, const std::string& section, const std::
       encoding != Encoding::kUnrecognised &&
       !((encoding == Encoding::kUtf16Le || encoding == Encoding::kUtf16Be) && before.size() % 2);
   // Inserted bytes move the NULs after them to the other parity, which can make an ANSI
-  // file with NULs beside text look wide; the write is then refused.
-  const bool mayTurnWide = encoding == Encoding::kAnsi && Nuls(before) >= 4;
+  // file with NULs beside text look wide, and a UTF-16 file with U+0000 characters look
+  // like UTF-32 in the other byte order; the write is then refused.
+  const bool utf16 = encoding == Encoding::kUtf16Le || encoding == Encoding::kUtf16Be;
+  const bool mayTurnWide =
+      (encoding == Encoding::kAnsi && Nuls(before) >= 4) || (utf16 && NulUnits(before) >= 4);
   const bool namesFit = !name.empty() && name.find(']') == std::string_view::npos &&
                         !keyName.empty() && keyName.find('=') == std::string_view::npos &&
                         keyName.front() != '[' && keyName.front() != ';' &&

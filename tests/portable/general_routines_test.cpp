@@ -5,7 +5,7 @@
 #include <string>
 
 #include "common/CM_GeneralRoutines.h"
-#include "common/RuntimeError.h"
+#include "common/Overflow.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "app/Module1.h"
 #include "common/CM_FileFolderSystem.h"
-#include "common/RuntimeError.h"
+#include "common/Overflow.h"
 #include "tests/support/ScratchDrives.h"
 
 namespace {

@@ -157,6 +157,7 @@ TEST(ProfileEngine, ReadRules) {
       {"Kelvin sign is a k", "\xEF\xBB\xBF[\xE2\x84\xAA]\nk=1\n", "k", "k", "1"},
       {"UTF-16 section after others", Utf16(u"[a]\r\n [b] \r\n\t[web]\r\nk=1", true), "web", "k",
        "1"},
+      {"UTF-16 [ inside a line", Utf16(u"[a]\rx [web]\rk=1", false), "web", "k", kNothing},
   };
   for (const ReadCase& c : cases) {
     EXPECT_EQ(ReadValue(c.file, c.section, c.key), c.expected) << c.name;
@@ -265,6 +266,9 @@ TEST(ProfileEngine, WriteRefusesWhatItCannotWriteExactly) {
        "k", "1", kNothing},
       {"insertion would turn NULs wide", "x\0\r\ny\0\r\n[web]\r\n[bb]\r\na\0\r\nb\0\r\n"s, "web",
        "k", "1", kNothing},
+      // An odd number of units moves U+0000 against four-byte groups: UTF-32 the other way.
+      {"insertion would turn UTF-16 NULs wide",
+       Utf16(u"[web]\n[a]\n;一一一一一一\n\0b\0b\0b\0b"s, true), "web", "k", "12", kNothing},
   };
   for (const WriteCase& c : cases) {
     ExpectWrites(c);

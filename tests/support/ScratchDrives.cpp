@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +16,8 @@
 
 #include "platform/posix/winpath.h"
 #endif
+
+#include "platform/text.h"
 
 namespace fs = std::filesystem;
 
@@ -45,10 +46,8 @@ const char* const kWipedFolders[] = {"Program Files\\TAMO", "Program Files (x86)
 const char kProfiles[] = "C:\\users";
 const char kScratchProfilePrefix[] = "zelfix-test-";
 
-bool IsScratchProfile(std::string name) {
-  std::transform(name.begin(), name.end(), name.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return name.rfind(kScratchProfilePrefix, 0) == 0;
+bool IsScratchProfile(const std::string& name) {
+  return platform::AsciiLowerCase(name).rfind(kScratchProfilePrefix, 0) == 0;
 }
 
 // Gives back every write (and read) permission below `host` and removes it.

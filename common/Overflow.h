@@ -1,4 +1,6 @@
-// Run-time errors as the common routines use them.
+// Overflow: the error a checked counter or a 16-bit length raises instead of wrapping,
+// and the checked counter itself. The error type is the platform's one (platform/error.h),
+// named here too so that callers of common need not reach for it.
 //
 // Expected conditions (a missing installation, a missing file, an unreadable value, a
 // failed write) are answered with false, an empty text or a count and never raise. What

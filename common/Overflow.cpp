@@ -1,4 +1,4 @@
-#include "common/RuntimeError.h"
+#include "common/Overflow.h"
 
 #include <limits>
 
