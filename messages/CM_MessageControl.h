@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <string>
-#include <utility>
 
 // windows.h turns FormatMessage into a macro; our name must stay ours.
 #ifdef FormatMessage
@@ -30,18 +29,8 @@ std::string FormatMessage(std::string messageTemplate, std::string value1, std::
 #ifdef _WIN32
 // When windows.h comes after this header, its macro renames calls to FormatMessage into
 // FormatMessageW (or FormatMessageA); these names lead them back here.
-inline std::string FormatMessageW(std::string messageTemplate, std::string value1,
-                                  std::string value2, std::string value3, std::string value4,
-                                  std::string value5) {
-  return FormatMessage(std::move(messageTemplate), std::move(value1), std::move(value2),
-                       std::move(value3), std::move(value4), std::move(value5));
-}
-inline std::string FormatMessageA(std::string messageTemplate, std::string value1,
-                                  std::string value2, std::string value3, std::string value4,
-                                  std::string value5) {
-  return FormatMessage(std::move(messageTemplate), std::move(value1), std::move(value2),
-                       std::move(value3), std::move(value4), std::move(value5));
-}
+inline constexpr auto& FormatMessageW = FormatMessage;
+inline constexpr auto& FormatMessageA = FormatMessage;
 #endif
 
 // A box of the kind "E" (error), "W" (warning) or "I" (information) - also "S" and "N"
