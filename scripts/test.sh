@@ -54,7 +54,7 @@ step windows-i686-under-wine suites mingw32
 # Needs build/native, build/mingw64 and build/mingw32 from the steps above.
 step end-to-end python3 tests/e2e/e2e.py
 # The site release built twice and compared, checksummed, signed with a throwaway
-# certificate (scripts/release-check.sh, about three minutes).
+# certificate (scripts/release-check.sh, about a minute).
 step release ./scripts/release-check.sh
 
 if [ -n "$failed" ]; then
