@@ -53,12 +53,12 @@ void FitDriveListHeight(HWND combo, int height) {
 
 }  // namespace
 
-HWND CreateControl(const ControlSpec& spec, HWND parent, int id, HFONT font) {
-  DWORD style = WS_CHILD | (spec.visible ? WS_VISIBLE : 0);
+HWND CreateControl(const ControlSpec& described, HWND parent, int id, HFONT font) {
+  DWORD style = WS_CHILD | (described.visible ? WS_VISIBLE : 0);
   DWORD exStyle = 0;
   const wchar_t* windowClass = L"STATIC";
-  std::wstring text = Widen(spec.text);
-  switch (spec.kind) {
+  std::wstring text = Widen(described.text);
+  switch (described.kind) {
     case ControlKind::kLabel:
       style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
       break;
@@ -88,7 +88,7 @@ HWND CreateControl(const ControlSpec& spec, HWND parent, int id, HFONT font) {
                                        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                        GetModuleHandleW(nullptr), nullptr);
   if (control == nullptr) {
-    throw RuntimeError(kPlatformErrorNumber, "无法创建控件 " + spec.name + "（错误 " +
+    throw RuntimeError(kPlatformErrorNumber, "无法创建控件 " + described.name + "（错误 " +
                                                  std::to_string(GetLastError()) + "）");
   }
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -96,19 +96,20 @@ HWND CreateControl(const ControlSpec& spec, HWND parent, int id, HFONT font) {
 }
 
 void PlaceControl(const WindowSpec& layout, std::size_t index, HWND control, HFONT font, int dpi) {
-  const ControlSpec& spec = layout.controls[index];
-  PixelRect rect = TwipsRectToPixels(spec.left, spec.top, spec.width, spec.height, dpi);
+  const ControlSpec& described = layout.controls[index];
+  PixelRect rect =
+      TwipsRectToPixels(described.left, described.top, described.width, described.height, dpi);
   int windowHeight = rect.Height();
-  if (spec.kind == ControlKind::kLabel) {
+  if (described.kind == ControlKind::kLabel) {
     rect = LabelRect(layout, index, rect, font, dpi);
     windowHeight = rect.Height();
-  } else if (spec.kind == ControlKind::kDriveList) {
+  } else if (described.kind == ControlKind::kDriveList) {
     // A combo box's height includes its dropped-down list.
     windowHeight += kDriveListDropItems * LineHeight(font);
   }
   SetWindowPos(control, nullptr, rect.left, rect.top, rect.Width(), windowHeight,
                SWP_NOZORDER | SWP_NOACTIVATE);
-  if (spec.kind == ControlKind::kDriveList) {
+  if (described.kind == ControlKind::kDriveList) {
     FitDriveListHeight(control, rect.Height());
   }
 }

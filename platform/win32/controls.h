@@ -1,5 +1,5 @@
 // The window's controls as real Windows controls: the window class and styles that each
-// kind of ControlSpec becomes, and where a control and the window's frame go at a DPI.
+// kind of control becomes, and where a control and the window's frame go at a DPI.
 #pragma once
 
 #include <windows.h>
@@ -10,10 +10,10 @@
 
 namespace platform::win32 {
 
-// Creates the control `spec` describes - a static, a drop-down combo box, an owner-drawn
+// Creates the control that `described` lays out - a static, a drop-down combo box, an owner-drawn
 // list box, an edit field or a push button - as a child of `parent` with identifier `id`
 // and font `font`, not yet placed. Raises RuntimeError when Windows refuses.
-HWND CreateControl(const ControlSpec& spec, HWND parent, int id, HFONT font);
+HWND CreateControl(const ControlSpec& described, HWND parent, int id, HFONT font);
 
 // Puts `control`, the control `index` of `layout` drawn in `font`, at its twips at `dpi`.
 // A label grows to show its text on one line. The drop-down list's window includes its

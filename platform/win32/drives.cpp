@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "platform/filesearch.h"
+#include "platform/text.h"
 #include "platform/win32/wide.h"
 
 namespace platform {
@@ -32,6 +33,14 @@ class QuietDriveErrors {
 
 bool IsRoot(const std::string& folder) {
   return folder.size() <= 3 && folder.size() >= 2 && folder[1] == ':';
+}
+
+// The search for every entry of `folder`, given with or without trailing separators.
+std::string EveryEntryOf(std::string folder) {
+  while (!folder.empty() && IsPathSeparator(folder.back())) {
+    folder.pop_back();
+  }
+  return folder + "\\*";
 }
 
 }  // namespace
@@ -84,11 +93,7 @@ std::optional<std::vector<std::string>> ListSubfolders(const std::string& folder
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     return std::nullopt;
   }
-  std::string pattern = folder;
-  while (!pattern.empty() && (pattern.back() == '\\' || pattern.back() == '/')) {
-    pattern.pop_back();
-  }
-  const std::vector<FoundEntry> entries = FindEntries(pattern + "\\*");
+  const std::vector<FoundEntry> entries = FindEntries(EveryEntryOf(folder));
   // Every folder but a root lists "." and ".."; finding nothing there means it may not
   // be read.
   if (entries.empty() && !IsRoot(folder)) {
@@ -109,12 +114,8 @@ std::optional<std::vector<std::string>> ListSubfolders(const std::string& folder
 
 FolderState CheckFolder(const std::string& folder) {
   QuietDriveErrors quiet;
-  std::string pattern = folder;
-  while (!pattern.empty() && (pattern.back() == '\\' || pattern.back() == '/')) {
-    pattern.pop_back();
-  }
   WIN32_FIND_DATAW data{};
-  const HANDLE search = FindFirstFileW(win32::Widen(pattern + "\\*").c_str(), &data);
+  const HANDLE search = FindFirstFileW(win32::Widen(EveryEntryOf(folder)).c_str(), &data);
   if (search != INVALID_HANDLE_VALUE) {
     FindClose(search);
     return FolderState::kReadable;
