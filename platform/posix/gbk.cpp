@@ -52,14 +52,8 @@ UConverter* Cp936() {
 }
 
 void AppendUtf16(std::string& out, const UChar* units, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) {
-    char32_t code = units[i];
-    if (code >= 0xD800 && code <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      code = 0x10000 + ((code - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-      ++i;
-    }
-    AppendUtf8(out, code);
+  for (std::size_t i = 0; i < count;) {
+    AppendUtf8(out, NextUtf16CodePoint([units](std::size_t at) { return units[at]; }, i, count));
   }
 }
 
@@ -104,15 +98,8 @@ std::optional<std::string> EncodeCharacter(UConverter* converter, char32_t code,
   if (converter == nullptr) {
     return std::nullopt;
   }
-  UChar units[2];
-  int32_t count = 1;
-  if (code > 0xFFFF) {
-    units[0] = static_cast<UChar>(0xD800 + ((code - 0x10000) >> 10));
-    units[1] = static_cast<UChar>(0xDC00 + ((code - 0x10000) & 0x3FF));
-    count = 2;
-  } else {
-    units[0] = static_cast<UChar>(code);
-  }
+  char16_t units[2];
+  const auto count = static_cast<int32_t>(EncodeUtf16(code, units));
   ucnv_setFallback(converter, lookAlikes);
   char bytes[8];
   UErrorCode status = U_ZERO_ERROR;

@@ -90,16 +90,9 @@ std::string Units::Decode(std::size_t begin, std::size_t end) const {
       }
       return text;
     default:
-      for (std::size_t i = begin; i < end; ++i) {
-        char32_t code = (*this)[i];
-        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < end && (*this)[i + 1] >= 0xDC00 &&
-            (*this)[i + 1] <= 0xDFFF) {
-          code = 0x10000 + ((code - 0xD800) << 10) + ((*this)[i + 1] - 0xDC00);
-          ++i;
-        } else if (code >= 0xD800 && code <= 0xDFFF) {
-          code = kReplacementCharacter;
-        }
-        AppendUtf8(text, code);
+      for (std::size_t i = begin; i < end;) {
+        AppendUtf8(text,
+                   NextUtf16CodePoint([this](std::size_t at) { return (*this)[at]; }, i, end));
       }
       return text;
   }
@@ -129,12 +122,10 @@ std::optional<std::string> Units::Encode(std::string_view text) const {
         out += encoding_ == Encoding::kUtf16Le ? high : low;
       };
       for (std::size_t position = 0; position < text.size();) {
-        const char32_t code = NextCodePoint(text, position);
-        if (code > 0xFFFF) {
-          put(0xD800 + ((code - 0x10000) >> 10));
-          put(0xDC00 + ((code - 0x10000) & 0x3FF));
-        } else {
-          put(code);
+        char16_t units[2];
+        const std::size_t count = EncodeUtf16(NextCodePoint(text, position), units);
+        for (std::size_t i = 0; i < count; ++i) {
+          put(units[i]);
         }
       }
       return out;

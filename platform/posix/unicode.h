@@ -23,6 +23,36 @@ inline std::size_t Utf16Units(char32_t code) {
   return code > 0xFFFF ? 2 : 1;
 }
 
+// Decodes the character that starts at unit `position` of UTF-16 text, whose units
+// `unitAt(i)` gives for i below `end`, and advances past it. A surrogate without its
+// partner yields kReplacementCharacter and advances one unit.
+template <typename UnitAt>
+char32_t NextUtf16CodePoint(UnitAt unitAt, std::size_t& position, std::size_t end) {
+  const char32_t unit = unitAt(position++);
+  if (unit < 0xD800 || unit > 0xDFFF) {
+    return unit;
+  }
+  if (unit <= 0xDBFF && position < end) {
+    const char32_t next = unitAt(position);
+    if (next >= 0xDC00 && next <= 0xDFFF) {
+      ++position;
+      return 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00);
+    }
+  }
+  return kReplacementCharacter;
+}
+
+// Writes `code` as UTF-16 into `units` and returns how many it takes (1 or 2).
+inline std::size_t EncodeUtf16(char32_t code, char16_t units[2]) {
+  if (code <= 0xFFFF) {
+    units[0] = static_cast<char16_t>(code);
+    return 1;
+  }
+  units[0] = static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+  units[1] = static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+  return 2;
+}
+
 // Total UTF-16 units of a UTF-8 text.
 std::size_t Utf16Length(std::string_view text);
 
