@@ -6,7 +6,6 @@
 //
 // Some cases need another process: a file size limit, a private mount of a tiny file
 // system (root only), or running as an unprivileged user (root may write anywhere).
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>
@@ -27,6 +26,7 @@
 #include "common/CM_FileFolderSystem.h"
 #include "platform/posix/atomic_file.h"
 #include "platform/posix/winpath.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/ScratchDrives.h"
 
 namespace {
@@ -35,10 +35,12 @@ namespace fs = std::filesystem;
 using platform::posix::ReplaceStep;
 using platform::posix::ScopedNamedTemporaryFiles;
 using platform::posix::ScopedReplaceFaultHook;
+using testsupport::AsUnprivilegedUser;
+using testsupport::ChildStatus;
+using testsupport::InChild;
+using testsupport::kSkipped;
 using testsupport::ScratchDrives;
 using namespace std::string_literals;
-
-constexpr int kSkipped = 77;
 
 const std::string kOriginal =
     "; \xD6\xD0\xCE\xC4\r\n[web]\r\nwebserver = 10.0.0.1 \r\nport=80\r\n\r\n[log]\r\nx=1\r\n";
@@ -59,51 +61,6 @@ std::string HostOf(const std::string& windowsPath) {
 
 bool Write(const std::string& value = "10.9.9.9") {
   return common::WriteProfileString(File(), "web", "webserver", value);
-}
-
-// Runs `body` in a child process and returns the status waitpid gives.
-int ChildStatus(const std::function<void()>& body) {
-  const pid_t child = fork();
-  if (child == 0) {
-    body();
-    _exit(::testing::Test::HasFailure() ? 1 : (::testing::Test::IsSkipped() ? kSkipped : 0));
-  }
-  int status = 0;
-  EXPECT_EQ(waitpid(child, &status, 0), child);
-  return status;
-}
-
-// Runs `body` in a child process and returns its exit status: 0 when it passed,
-// kSkipped when it could not set up what it needed. Failures in the child are printed
-// there and reported here through the status.
-int InChild(const std::function<void()>& body) {
-  const int status = ChildStatus(body);
-  EXPECT_TRUE(WIFEXITED(status)) << "the child died of signal " << WTERMSIG(status);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// Runs `body` as an unprivileged user: in a child process that gives the scratch drives
-// to "nobody" and drops root, or here when not root in the first place. Returns the
-// child's status as InChild does.
-int AsUnprivilegedUser(const std::function<void()>& body) {
-  if (geteuid() != 0) {
-    body();
-    return 0;
-  }
-  return InChild([&] {
-    const uid_t nobody = 65534;
-    std::error_code ignored;
-    const fs::path prefix = std::getenv("WINEPREFIX");
-    for (auto it = fs::recursive_directory_iterator(prefix, ignored);
-         it != fs::recursive_directory_iterator(); it.increment(ignored)) {
-      lchown(it->path().c_str(), nobody, nobody);
-    }
-    lchown(prefix.c_str(), nobody, nobody);
-    if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0) {
-      GTEST_SKIP() << "cannot drop root: " << std::strerror(errno);
-    }
-    body();
-  });
 }
 
 class ProfileFaults : public ::testing::Test {

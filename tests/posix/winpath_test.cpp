@@ -1,16 +1,13 @@
 // Windows paths on the POSIX stand-in: drives from a Wine-style prefix, names resolved
 // exact-first and then the Windows way, folder listings kept while nothing changes, and
 // the file search's patterns and attributes.
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +17,7 @@
 #include "platform/filesearch.h"
 #include "platform/folderlists.h"
 #include "platform/posix/winpath.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/support/ScratchDrives.h"
 
@@ -33,6 +31,8 @@ using platform::posix::MatchesPattern;
 using platform::posix::ParseWindowsPath;
 using platform::posix::ReadyDriveLetters;
 using platform::posix::WindowsNameOf;
+using testsupport::AsUnprivilegedUser;
+using testsupport::kSkipped;
 using testsupport::ScratchDrives;
 using testsupport::Settings;
 using testsupport::SettingsFileOf;
@@ -276,41 +276,11 @@ TEST(FileSearch, ListsDotEntriesFirstThenByName) {
   EXPECT_FALSE(platform::FindFirstEntry("C:\\"));
 }
 
-// Runs `body` as an unprivileged user, who may be refused what root never is: in a child
-// process that gives the scratch drives to "nobody" and drops root, or here when not root
-// in the first place. False when it could not drop root.
-bool AsUnprivilegedUser(const std::function<void()>& body) {
-  if (geteuid() != 0) {
-    body();
-    return true;
-  }
-  const pid_t child = fork();
-  if (child == 0) {
-    const uid_t nobody = 65534;
-    const fs::path prefix = std::getenv("WINEPREFIX");
-    std::error_code ignored;
-    for (auto it = fs::recursive_directory_iterator(prefix, ignored);
-         it != fs::recursive_directory_iterator(); it.increment(ignored)) {
-      lchown(it->path().c_str(), nobody, nobody);
-    }
-    lchown(prefix.c_str(), nobody, nobody);
-    if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0) {
-      _exit(2);
-    }
-    body();
-    _exit(testing::Test::HasFailure() ? 1 : 0);
-  }
-  int status = 0;
-  EXPECT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 1) << "the child failed: " << status;
-  return WIFEXITED(status) && WEXITSTATUS(status) != 2;
-}
-
 TEST(WindowsPaths, AFolderThatMayNotBeReadSaysSo) {
   ScratchDrives drives;
   drives.MakeFolder("C:\\zelfix-test\\locked\\sub");
   drives.WriteFile(SettingsFileOf("C:\\Program Files\\TAMO\\ZEL1"), Settings("10.1.1.1"));
-  const bool ran = AsUnprivilegedUser([&] {
+  const int status = AsUnprivilegedUser([&] {
     ASSERT_EQ(chmod(HostOf("C:\\zelfix-test\\locked").c_str(), 0), 0);
     platform::FolderList list;
     for (const char* folder : {"C:\\zelfix-test\\locked", "C:\\zelfix-test\\LOCKED\\sub"}) {
@@ -338,9 +308,10 @@ TEST(WindowsPaths, AFolderThatMayNotBeReadSaysSo) {
     chmod(programFiles.c_str(), 0755);
     chmod(HostOf("C:\\zelfix-test\\locked").c_str(), 0755);
   });
-  if (!ran) {
+  if (status == kSkipped) {
     GTEST_SKIP() << "cannot run as an unprivileged user here";
   }
+  EXPECT_EQ(status, 0);
 }
 
 }  // namespace
