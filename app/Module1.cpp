@@ -7,8 +7,8 @@
 #include "common/Overflow.h"
 #include "messages/CM_MessageControl.h"
 #include "platform/dialogs.h"
-#include "platform/profiles.h"
 #include "platform/text.h"
+#include "platform/userfolders.h"
 
 namespace app {
 
