@@ -567,18 +567,10 @@ class TemporaryFile {
 }  // namespace
 
 ScopedReplaceFaultHook::ScopedReplaceFaultHook(ReplaceFaultHook hook)
-    : previous_(std::exchange(FaultHook(), std::move(hook))) {}
-
-ScopedReplaceFaultHook::~ScopedReplaceFaultHook() {
-  FaultHook() = std::move(previous_);
-}
+    : ScopedOverride(FaultHook(), std::move(hook)) {}
 
 ScopedNamedTemporaryFiles::ScopedNamedTemporaryFiles(bool named)
-    : previous_(std::exchange(NamedOnly(), named)) {}
-
-ScopedNamedTemporaryFiles::~ScopedNamedTemporaryFiles() {
-  NamedOnly() = previous_;
-}
+    : ScopedOverride(NamedOnly(), named) {}
 
 bool ReadWholeFile(const std::string& hostPath, std::string& bytes, FileIdentity& identity) {
   bytes.clear();
