@@ -208,7 +208,7 @@ void RemoveStaleTemporaries(int folder, const std::string& prefix) {
   if (entries.get() == nullptr) {
     return;
   }
-  listing.Release();  // the stream closes it
+  listing.release();  // the stream closes it
   while (const dirent* entry = ::readdir(entries.get())) {
     if (!IsTemporaryName(prefix, entry->d_name)) {
       continue;
@@ -456,14 +456,11 @@ bool MayReplace(int folder, const std::string& name, const FileIdentity& identit
 // The file a path stands for: a symbolic link's final target, so that the link stays.
 bool ResolveTarget(const std::string& hostPath, std::string& target) {
   struct stat info {};
-  if (::lstat(hostPath.c_str(), &info) != 0) {
-    if (errno != ENOENT) {
-      return false;
-    }
-    target = hostPath;
-    return true;
+  const bool found = ::lstat(hostPath.c_str(), &info) == 0;
+  if (!found && errno != ENOENT) {
+    return false;
   }
-  if (!S_ISLNK(info.st_mode)) {
+  if (!found || !S_ISLNK(info.st_mode)) {
     target = hostPath;
     return true;
   }

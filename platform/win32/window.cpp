@@ -156,6 +156,9 @@ class Win32Window final : public ListWindow {
   void Fire(Handler handler);
   bool Busy() const { return busy_ > 0 || reportingUnhandledError; }
 
+  // The first control whose layout is `wanted`, or nullptr.
+  template <typename Wanted>
+  HWND FirstControl(Wanted wanted) const;
   HWND Control(ControlKind kind) const;
   HWND ControlNamed(const std::string& name) const;
   HFONT FontOf(std::size_t index) const {
@@ -562,22 +565,22 @@ LRESULT CALLBACK Win32Window::Procedure(HWND window, UINT message, WPARAM wParam
   }
 }
 
-HWND Win32Window::Control(ControlKind kind) const {
+template <typename Wanted>
+HWND Win32Window::FirstControl(Wanted wanted) const {
   for (std::size_t index = 0; index < controls_.size(); ++index) {
-    if (layout_.controls[index].kind == kind) {
+    if (wanted(layout_.controls[index])) {
       return controls_[index];
     }
   }
   return nullptr;
 }
 
+HWND Win32Window::Control(ControlKind kind) const {
+  return FirstControl([kind](const ControlSpec& control) { return control.kind == kind; });
+}
+
 HWND Win32Window::ControlNamed(const std::string& name) const {
-  for (std::size_t index = 0; index < controls_.size(); ++index) {
-    if (layout_.controls[index].name == name) {
-      return controls_[index];
-    }
-  }
-  return nullptr;
+  return FirstControl([&name](const ControlSpec& control) { return control.name == name; });
 }
 
 // The caption of the unhandled-error box: the window's caption (the program's title)
