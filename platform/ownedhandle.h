@@ -8,13 +8,16 @@
 
 namespace platform {
 
-// `Traits` says what a kind of handle is: `Handle` its type, `None()` the value that
-// stands for no handle, `Close(handle)` the call that gives it back.
-template <typename Traits>
+template <typename Pointer>
+constexpr Pointer NullHandle() {
+  return nullptr;
+}
+
+// A handle of type `Handle`, given back by `kClose(handle)`; `kNone()` is the value that
+// stands for no handle (null for pointers).
+template <typename Handle, auto kClose, auto kNone = &NullHandle<Handle>>
 class OwnedHandle {
  public:
-  using Handle = typename Traits::Handle;
-
   OwnedHandle() = default;
   explicit OwnedHandle(Handle handle) : handle_(handle) {}
   ~OwnedHandle() { reset(); }
@@ -27,25 +30,17 @@ class OwnedHandle {
   OwnedHandle& operator=(const OwnedHandle&) = delete;
 
   Handle get() const { return handle_; }
-  explicit operator bool() const { return handle_ != Traits::None(); }
+  explicit operator bool() const { return handle_ != kNone(); }
   // Gives the handle up without closing it: something else owns it now.
-  Handle release() { return std::exchange(handle_, Traits::None()); }
+  Handle release() { return std::exchange(handle_, kNone()); }
   void reset() {
     if (*this) {
-      Traits::Close(release());
+      kClose(release());
     }
   }
 
  private:
-  Handle handle_ = Traits::None();
-};
-
-// The traits of a kind of handle that is a pointer, null for none, closed by `kClose`.
-template <typename PointerHandle, auto kClose>
-struct PointerHandleTraits {
-  using Handle = PointerHandle;
-  static Handle None() { return nullptr; }
-  static void Close(Handle handle) { kClose(handle); }
+  Handle handle_ = kNone();
 };
 
 }  // namespace platform

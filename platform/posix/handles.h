@@ -9,14 +9,12 @@
 
 namespace platform::posix {
 
-struct DescriptorTraits {
-  using Handle = int;
-  static int None() { return -1; }
-  static void Close(int fd) { ::close(fd); }
-};
+constexpr int NoDescriptor() {
+  return -1;
+}
 
 // An open file descriptor (-1 for none).
-class Descriptor : public OwnedHandle<DescriptorTraits> {
+class Descriptor : public OwnedHandle<int, &::close, &NoDescriptor> {
  public:
   using OwnedHandle::OwnedHandle;
 
@@ -26,6 +24,6 @@ class Descriptor : public OwnedHandle<DescriptorTraits> {
 };
 
 // An open folder stream (opendir, fdopendir).
-using FolderStream = OwnedHandle<PointerHandleTraits<DIR*, &::closedir>>;
+using FolderStream = OwnedHandle<DIR*, &::closedir>;
 
 }  // namespace platform::posix

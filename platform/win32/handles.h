@@ -10,21 +10,19 @@ namespace platform::win32 {
 
 // A font, pen or brush of our own (DeleteObject).
 template <typename Object>
-using GdiObject = OwnedHandle<PointerHandleTraits<Object, &DeleteObject>>;
+using GdiObject = OwnedHandle<Object, &DeleteObject>;
 using Font = GdiObject<HFONT>;
 using Pen = GdiObject<HPEN>;
 using Brush = GdiObject<HBRUSH>;
 
 // An icon loaded at a size of our choosing (DestroyIcon).
-using Icon = OwnedHandle<PointerHandleTraits<HICON, &DestroyIcon>>;
+using Icon = OwnedHandle<HICON, &DestroyIcon>;
 
-struct FindTraits {
-  using Handle = HANDLE;
-  static HANDLE None() { return INVALID_HANDLE_VALUE; }
-  static void Close(HANDLE search) { FindClose(search); }
-};
+inline HANDLE NoFindHandle() {
+  return INVALID_HANDLE_VALUE;
+}
 // A file search (FindFirstFileW ... FindClose).
-using FindHandle = OwnedHandle<FindTraits>;
+using FindHandle = OwnedHandle<HANDLE, &FindClose, &NoFindHandle>;
 
 // The device context of a window, or of the screen for nullptr (GetDC ... ReleaseDC).
 class WindowDC {
