@@ -150,8 +150,8 @@ class Win32Window final : public ListWindow {
   void RestoreFocus();
 
   // Runs an event handler, the window taking no input meanwhile (Busy). The handler may
-  // destroy this object: the form opens a new window once this one is unloaded. The
-  // caller touches nothing of it afterwards.
+  // destroy this object (the form replaces a window it has unloaded when it next needs
+  // one), so the caller touches nothing of it afterwards.
   template <typename Handler>
   void Fire(Handler handler);
   bool Busy() const { return busy_ > 0 || reportingUnhandledError; }
