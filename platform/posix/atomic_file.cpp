@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -464,12 +465,12 @@ bool ResolveTarget(const std::string& hostPath, std::string& target) {
     target = hostPath;
     return true;
   }
-  char* resolved = ::realpath(hostPath.c_str(), nullptr);
-  if (resolved == nullptr) {
+  const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(hostPath.c_str(), nullptr),
+                                                             &std::free);
+  if (!resolved) {
     return false;  // a dangling or looping link: nothing sensible to replace
   }
-  target = resolved;
-  std::free(resolved);
+  target = resolved.get();
   return true;
 }
 
