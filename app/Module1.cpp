@@ -1,5 +1,6 @@
 #include "app/Module1.h"
 
+#include <utility>
 #include <vector>
 
 #include "common/CM_FileFolderSystem.h"
@@ -7,8 +8,8 @@
 #include "common/Overflow.h"
 #include "messages/CM_MessageControl.h"
 #include "platform/dialogs.h"
-#include "platform/profiles.h"
 #include "platform/text.h"
+#include "platform/userfolders.h"
 
 namespace app {
 
@@ -183,13 +184,7 @@ void ShowFolderWindow() {
 }  // namespace
 
 ScopedFolderWindowOpener::ScopedFolderWindowOpener(ui::frmfixPath::WindowOpener opener)
-    : previous_(FolderWindowOpener) {
-  FolderWindowOpener = opener;
-}
-
-ScopedFolderWindowOpener::~ScopedFolderWindowOpener() {
-  FolderWindowOpener = previous_;
-}
+    : ScopedOverride(FolderWindowOpener, std::move(opener)) {}
 
 void Main() {
   try {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/TargetServerAddress.h"
+#include "platform/scopedoverride.h"
 #include "ui/frmfixPath.h"
 
 namespace app {
@@ -94,17 +95,10 @@ void Main();
 extern std::unique_ptr<ui::frmfixPath> FolderWindow;
 
 // Opens the folder window through `opener` instead of platform::OpenWindow for as long
-// as the guard lives (for tests: a double, before calling Main). Guards nest; each puts
-// back what was in place before it.
-class ScopedFolderWindowOpener {
+// as the guard lives (for tests: a double, before calling Main).
+class ScopedFolderWindowOpener : public platform::ScopedOverride<ui::frmfixPath::WindowOpener> {
  public:
   explicit ScopedFolderWindowOpener(ui::frmfixPath::WindowOpener opener);
-  ~ScopedFolderWindowOpener();
-  ScopedFolderWindowOpener(const ScopedFolderWindowOpener&) = delete;
-  ScopedFolderWindowOpener& operator=(const ScopedFolderWindowOpener&) = delete;
-
- private:
-  ui::frmfixPath::WindowOpener previous_;
 };
 
 }  // namespace app

@@ -11,12 +11,6 @@ Dialogs& CurrentDialogs() {
   return installed != nullptr ? *installed : BackendDialogs();
 }
 
-ScopedDialogs::ScopedDialogs(Dialogs& dialogs) : previous_(installed) {
-  installed = &dialogs;
-}
-
-ScopedDialogs::~ScopedDialogs() {
-  installed = previous_;
-}
+ScopedDialogs::ScopedDialogs(Dialogs& dialogs) : ScopedOverride(installed, &dialogs) {}
 
 }  // namespace platform

@@ -6,28 +6,14 @@
 //
 // win32: MessageBoxW without an owner window, MessageBeep(MB_OK), and a process-wide
 //        pointer value that the program's windows show (0 default arrow, 11 hourglass).
-// posix: the box is drawn on the terminal (platform/posix/terminal.h) and answered with
-//        a line of input; the beep is the terminal bell; the pointer is only a value.
-//        Drawing: "┌─ [kind] caption", then every line of the prompt as it stands
-//        (trailing spaces included) after "│ ", then "└─" and the buttons, the default
-//        one as [>label<]; other control characters and bytes that are not UTF-8 are
-//        shown escaped as \xHH (platform/posix/printable.h). Answers: y/n/c, 是/否/取消,
-//        yes/no/cancel (ASCII in any case), and o/ok/确定 or y/是/yes for the only button
-//        of an OK box; Enter and end of input take the default button; anything else is
-//        asked again. For scripts, when ZELFIX_BOX_TRANSCRIPT names a file, each box
-//        appends one line to it once answered, a JSON object in UTF-8:
-//          {"caption":"...","prompt":"...","flags":65828,"answer":7}
-//        The texts are exact: quote and backslash are escaped, CR, LF and tab as \r \n
-//        \t, other control characters (also DEL and U+0080 to U+009F) as \u00XX, and a
-//        byte that is not part of valid UTF-8 (a folder name may hold one) as the lone
-//        surrogate \udcXX, XX being the byte. Any JSON parser reads every line; the
-//        original bytes come back by encoding the text as UTF-8 with each U+DC80 to
-//        U+DCFF turned back into its byte, in Python:
-//          json.loads(line)["prompt"].encode("utf-8", "surrogateescape")
+// posix: a stand-in on the terminal; platform/posix/dialogs.cpp says how a box is drawn
+//        and answered, the README how a script reads what the boxes showed.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "platform/scopedoverride.h"
 
 namespace platform {
 
@@ -81,17 +67,10 @@ Dialogs& BackendDialogs();
 // The dialogs in use: BackendDialogs() unless a test installed others.
 Dialogs& CurrentDialogs();
 
-// Puts `dialogs` in place for as long as the guard lives (for tests). Guards nest; each
-// puts back what was in place before it.
-class ScopedDialogs {
+// Puts `dialogs` in place for as long as the guard lives (for tests).
+class ScopedDialogs : public ScopedOverride<Dialogs*> {
  public:
   explicit ScopedDialogs(Dialogs& dialogs);
-  ~ScopedDialogs();
-  ScopedDialogs(const ScopedDialogs&) = delete;
-  ScopedDialogs& operator=(const ScopedDialogs&) = delete;
-
- private:
-  Dialogs* previous_;
 };
 
 }  // namespace platform

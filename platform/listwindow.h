@@ -45,7 +45,7 @@ class ListWindow : public Window {
   // FolderChanged when the open folder changed. A folder that cannot be opened (it went
   // away since the list was filled) leaves the list as it was, reports nothing and is
   // answered with the error.
-  std::optional<RuntimeError> OpenFolder(int index);
+  [[nodiscard]] std::optional<RuntimeError> OpenFolder(int index);
 
   // The model changed: draw it again. Called after SetDrive changed the selection, and
   // after SetFolderPath and OpenFolder opened a folder (also the same one: the highlight

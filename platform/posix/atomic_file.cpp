@@ -1,6 +1,5 @@
 #include "platform/posix/atomic_file.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -17,9 +16,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
+
+#include "platform/posix/handles.h"
 
 namespace platform::posix {
 
@@ -62,26 +64,6 @@ bool SameIdentity(const FileIdentity& a, const FileIdentity& b) {
   return a.existed == b.existed && a.device == b.device && a.inode == b.inode && a.size == b.size &&
          a.modifiedSeconds == b.modifiedSeconds && a.modifiedNanoseconds == b.modifiedNanoseconds;
 }
-
-// Closes a descriptor once; the destructor is only for paths that already failed.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-
-  int get() const { return fd_; }
-  // A failing close can mean that written data never reached the disk.
-  bool Close() { return ::close(std::exchange(fd_, -1)) == 0; }
-
- private:
-  int fd_;
-};
 
 // --- Signals ------------------------------------------------------------------------------
 
@@ -222,15 +204,13 @@ void Lock(int fd) {
 // left by a process that was killed. A writer holds the lock on its own for as long as
 // the file has a name, so what can be locked is stale.
 void RemoveStaleTemporaries(int folder, const std::string& prefix) {
-  const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  DIR* entries = listing < 0 ? nullptr : ::fdopendir(listing);
-  if (entries == nullptr) {
-    if (listing >= 0) {
-      ::close(listing);
-    }
+  Descriptor listing(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  const FolderStream entries(listing.get() < 0 ? nullptr : ::fdopendir(listing.get()));
+  if (entries.get() == nullptr) {
     return;
   }
-  while (const dirent* entry = ::readdir(entries)) {
+  listing.release();  // the stream closes it
+  while (const dirent* entry = ::readdir(entries.get())) {
     if (!IsTemporaryName(prefix, entry->d_name)) {
       continue;
     }
@@ -246,57 +226,57 @@ void RemoveStaleTemporaries(int folder, const std::string& prefix) {
       ::unlinkat(folder, entry->d_name, 0);
     }
   }
-  ::closedir(entries);
 }
 
 // A new, empty temporary file in `folder`, open for writing and locked: unnamed where
 // the file system allows (and /proc is there to name it later), else under a fresh
-// name, which is then set in `name` and recorded for the signal handler. -1 on failure.
-int CreateTemporary(int folder, const std::string& prefix, std::string& name) {
+// name, which is then set in `name` and recorded for the signal handler. No descriptor
+// on failure.
+Descriptor CreateTemporary(int folder, const std::string& prefix, std::string& name) {
   name.clear();
   if (!NamedOnly() && ::access("/proc/self/fd", X_OK) == 0) {
-    const int fd = ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-      Lock(fd);
-      return fd;
+    Descriptor file(::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+    if (file.get() >= 0) {
+      Lock(file.get());
+      return file;
     }
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-      return -1;
+      return Descriptor();
     }
   }
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string candidate = RandomName(prefix);
-    int fd = -1;
+    Descriptor file;
     int error = 0;
     {
       const BlockedSignals blocked;
-      fd = ::openat(folder, candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                    0600);
+      file = Descriptor(::openat(folder, candidate.c_str(),
+                                 O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
       error = errno;
-      if (fd >= 0) {
+      if (file.get() >= 0) {
         SetPending(folder, candidate);
       }
     }
-    if (fd < 0) {
+    if (file.get() < 0) {
       if (error == EEXIST) {
         continue;
       }
       errno = error;
-      return -1;
+      return Descriptor();
     }
     // Another writer may have taken it for stale in the instant before the lock.
-    Lock(fd);
+    Lock(file.get());
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && info.st_nlink > 0) {
+    if (::fstat(file.get(), &info) == 0 && info.st_nlink > 0) {
       name = candidate;
-      return fd;
+      return file;
     }
     const BlockedSignals blocked;
     ClearPending();
-    ::close(fd);
+    file.Close();
   }
   errno = EEXIST;
-  return -1;
+  return Descriptor();
 }
 
 // Gives the unnamed file open as `fd` a fresh temporary name in `folder`.
@@ -477,23 +457,20 @@ bool MayReplace(int folder, const std::string& name, const FileIdentity& identit
 // The file a path stands for: a symbolic link's final target, so that the link stays.
 bool ResolveTarget(const std::string& hostPath, std::string& target) {
   struct stat info {};
-  if (::lstat(hostPath.c_str(), &info) != 0) {
-    if (errno != ENOENT) {
-      return false;
-    }
+  const bool found = ::lstat(hostPath.c_str(), &info) == 0;
+  if (!found && errno != ENOENT) {
+    return false;
+  }
+  if (!found || !S_ISLNK(info.st_mode)) {
     target = hostPath;
     return true;
   }
-  if (!S_ISLNK(info.st_mode)) {
-    target = hostPath;
-    return true;
-  }
-  char* resolved = ::realpath(hostPath.c_str(), nullptr);
-  if (resolved == nullptr) {
+  const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(hostPath.c_str(), nullptr),
+                                                             &std::free);
+  if (!resolved) {
     return false;  // a dangling or looping link: nothing sensible to replace
   }
-  target = resolved;
-  std::free(resolved);
+  target = resolved.get();
   return true;
 }
 
@@ -523,31 +500,85 @@ mode_t CreationMode() {
   return 0666 & ~mask;
 }
 
+// Gives the new file open as `fd` the owner, extended attributes and permission bits of
+// `original` (the file at `target`), or, for a new file (`original` null), the
+// permissions an ordinary creation would.
+bool GiveAttributes(int fd, const std::string& target, const struct stat* original) {
+  if (original == nullptr) {
+    return !Injected(ReplaceStep::kCopyAttributes) && ::fchmod(fd, CreationMode()) == 0;
+  }
+  // Owner first: changing it may clear the set-id bits and file capabilities. Only root
+  // may give a file away; anyone else keeps the copy as their own. The mode last: it
+  // also sets the ACL's mask, as the original's mode does.
+  if (::fchown(fd, original->st_uid, original->st_gid) != 0 && errno != EPERM) {
+    return false;
+  }
+  return !Injected(ReplaceStep::kCopyAttributes) && CopyAttributes(target, fd) &&
+         ::fchmod(fd, original->st_mode & 07777) == 0;
+}
+
+// The new contents on their way in: a locked temporary file in the target's folder.
+// Unless the rename has put it in the target's place, it is removed when the object
+// goes, name and all, before its descriptors are closed (and with them the lock).
+class TemporaryFile {
+ public:
+  TemporaryFile(int folder, std::string prefix) : folder_(folder), prefix_(std::move(prefix)) {}
+  ~TemporaryFile() {
+    if (!committed_) {
+      RemoveTemporary(folder_, name_);
+    }
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  bool Create() {
+    file_ = CreateTemporary(folder_, prefix_, name_);
+    return file_.get() >= 0;
+  }
+  // The descriptor to write through, until CloseForWriting.
+  int fd() const { return file_.get(); }
+
+  // Closes the descriptor written through, whose close may report a failed write. A
+  // second one keeps the lock, and lets an unnamed file be named.
+  bool CloseForWriting() {
+    held_ = Descriptor(::fcntl(file_.get(), F_DUPFD_CLOEXEC, 0));
+    return held_.get() >= 0 && file_.Close();
+  }
+
+  // Gives an unnamed file its temporary name; a named one has it already.
+  bool Name() { return !name_.empty() || NameTemporary(held_.get(), folder_, prefix_, name_); }
+
+  bool RenameOver(const std::string& name, bool existed) {
+    committed_ = RenameInto(folder_, name_, name, existed);
+    return committed_;
+  }
+
+ private:
+  const int folder_;
+  const std::string prefix_;
+  std::string name_;  // once it has one
+  Descriptor file_;
+  Descriptor held_;
+  bool committed_ = false;
+};
+
 }  // namespace
 
 ScopedReplaceFaultHook::ScopedReplaceFaultHook(ReplaceFaultHook hook)
-    : previous_(std::exchange(FaultHook(), std::move(hook))) {}
-
-ScopedReplaceFaultHook::~ScopedReplaceFaultHook() {
-  FaultHook() = std::move(previous_);
-}
+    : ScopedOverride(FaultHook(), std::move(hook)) {}
 
 ScopedNamedTemporaryFiles::ScopedNamedTemporaryFiles(bool named)
-    : previous_(std::exchange(NamedOnly(), named)) {}
-
-ScopedNamedTemporaryFiles::~ScopedNamedTemporaryFiles() {
-  NamedOnly() = previous_;
-}
+    : ScopedOverride(NamedOnly(), named) {}
 
 bool ReadWholeFile(const std::string& hostPath, std::string& bytes, FileIdentity& identity) {
   bytes.clear();
   identity = FileIdentity();
   // O_NONBLOCK: a FIFO in the file's place must not hang the program; it is refused below.
-  const int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  Descriptor descriptor(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  const int fd = descriptor.get();
   if (fd < 0) {
     return errno == ENOENT;
   }
-  Descriptor descriptor(fd);
   struct stat before {};
   if (::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)) {
     return false;
@@ -610,34 +641,28 @@ bool ReplaceFile(const std::string& hostPath, std::string_view bytes,
   if (Injected(ReplaceStep::kCreateTemporary)) {
     return false;
   }
-  std::string temporary;  // its name, once it has one
-  Descriptor file(CreateTemporary(folder.get(), prefix, temporary));
-  if (file.get() < 0) {
+  TemporaryFile temporary(folder.get(), prefix);
+  if (!temporary.Create()) {
     return false;
   }
-  bool ok = !Injected(ReplaceStep::kWrite) && WriteAll(file.get(), bytes);
-  if (ok && identity.existed) {
-    // Owner first: changing it may clear the set-id bits and file capabilities. Only root
-    // may give a file away; anyone else keeps the copy as their own. The mode last: it
-    // also sets the ACL's mask, as the original's mode does.
-    ok = ::fchown(file.get(), original.st_uid, original.st_gid) == 0 || errno == EPERM;
-    ok = ok && !Injected(ReplaceStep::kCopyAttributes) && CopyAttributes(target, file.get());
-    ok = ok && ::fchmod(file.get(), original.st_mode & 07777) == 0;
-  } else if (ok) {
-    ok = !Injected(ReplaceStep::kCopyAttributes) && ::fchmod(file.get(), CreationMode()) == 0;
+  if (Injected(ReplaceStep::kWrite) || !WriteAll(temporary.fd(), bytes)) {
+    return false;
   }
-  ok = ok && !Injected(ReplaceStep::kFlush) && ::fsync(file.get()) == 0;
-  // A second descriptor keeps the lock (and names an unnamed file) after the close.
-  const Descriptor held(ok ? ::fcntl(file.get(), F_DUPFD_CLOEXEC, 0) : -1);
-  ok = ok && held.get() >= 0 && file.Close();
+  if (!GiveAttributes(temporary.fd(), target, identity.existed ? &original : nullptr)) {
+    return false;
+  }
+  if (Injected(ReplaceStep::kFlush) || ::fsync(temporary.fd()) != 0) {
+    return false;
+  }
+  if (!temporary.CloseForWriting()) {
+    return false;
+  }
   // Check again right before the rename: the shorter the window, the less can slip in.
   struct stat current {};
-  ok = ok && MayReplace(folder.get(), name, identity, current);
-  ok = ok && (!temporary.empty() || NameTemporary(held.get(), folder.get(), prefix, temporary));
-  ok = ok && !Injected(ReplaceStep::kRename) &&
-       RenameInto(folder.get(), temporary, name, identity.existed);
-  if (!ok) {
-    RemoveTemporary(folder.get(), temporary);
+  if (!MayReplace(folder.get(), name, identity, current) || !temporary.Name()) {
+    return false;
+  }
+  if (Injected(ReplaceStep::kRename) || !temporary.RenameOver(name, identity.existed)) {
     return false;
   }
   // The new contents are in place; a folder that cannot be flushed may still lose the

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/scopedoverride.h"
+
 namespace platform::posix {
 
 // The steps of a replacement, in order; a test may make any of them fail.
@@ -12,32 +14,19 @@ enum class ReplaceStep { kCreateTemporary, kWrite, kCopyAttributes, kFlush, kRen
 
 // Fault injection for tests: while the guard lives, `hook` is called before each step;
 // returning true makes that step fail as if the system call had failed. kRename comes
-// after the temporary file has been given its name. Guards nest; each puts back what
-// was in place before it.
+// after the temporary file has been given its name.
 using ReplaceFaultHook = std::function<bool(ReplaceStep)>;
-class ScopedReplaceFaultHook {
+class ScopedReplaceFaultHook : public ScopedOverride<ReplaceFaultHook> {
  public:
   explicit ScopedReplaceFaultHook(ReplaceFaultHook hook);
-  ~ScopedReplaceFaultHook();
-  ScopedReplaceFaultHook(const ScopedReplaceFaultHook&) = delete;
-  ScopedReplaceFaultHook& operator=(const ScopedReplaceFaultHook&) = delete;
-
- private:
-  ReplaceFaultHook previous_;
 };
 
 // For tests: while the guard lives, `named` true makes every replacement take the way
 // used on file systems without unnamed files (a named temporary file from the start);
-// false is the usual way. Guards nest like ScopedReplaceFaultHook.
-class ScopedNamedTemporaryFiles {
+// false is the usual way.
+class ScopedNamedTemporaryFiles : public ScopedOverride<bool> {
  public:
   explicit ScopedNamedTemporaryFiles(bool named);
-  ~ScopedNamedTemporaryFiles();
-  ScopedNamedTemporaryFiles(const ScopedNamedTemporaryFiles&) = delete;
-  ScopedNamedTemporaryFiles& operator=(const ScopedNamedTemporaryFiles&) = delete;
-
- private:
-  bool previous_;
 };
 
 // What the caller saw of the file when it read it, to detect a change underneath.

@@ -10,17 +10,19 @@ namespace platform::posix::profile {
 
 namespace {
 
-// Blanks around names and values; Ctrl-Z is one because old DOS editors end files with it.
-bool IsBlank(std::uint32_t unit) {
+// The blanks a profile ignores around names and values: more than the spaces of
+// common::IsBlank or the spaces and tabs of a typed line (TrimSpacesAndTabs). Ctrl-Z is
+// one because old DOS editors end files with it.
+bool IsProfileBlank(std::uint32_t unit) {
   return unit == ' ' || unit == '\t' || unit == '\v' || unit == '\f' || unit == '\r' ||
          unit == 0x1A;
 }
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(static_cast<unsigned char>(text.front()))) {
+std::string_view TrimProfileBlanks(std::string_view text) {
+  while (!text.empty() && IsProfileBlank(static_cast<unsigned char>(text.front()))) {
     text.remove_prefix(1);
   }
-  while (!text.empty() && IsBlank(static_cast<unsigned char>(text.back()))) {
+  while (!text.empty() && IsProfileBlank(static_cast<unsigned char>(text.back()))) {
     text.remove_suffix(1);
   }
   return text;
@@ -68,9 +70,9 @@ Line LineAt(const Units& units, std::size_t begin) {
   return line;
 }
 
-bool IsBlankLine(const Units& units, const Line& line) {
+bool IsProfileBlankLine(const Units& units, const Line& line) {
   for (std::size_t i = line.begin; i < line.end; ++i) {
-    if (!IsBlank(units[i])) {
+    if (!IsProfileBlank(units[i])) {
       return false;
     }
   }
@@ -80,7 +82,7 @@ bool IsBlankLine(const Units& units, const Line& line) {
 // A name looked for, blanks removed; the common case of two ASCII names is compared
 // without decoding the file's text.
 struct Wanted {
-  explicit Wanted(std::string_view name) : text(Trim(name)), ascii(IsAscii(text)) {}
+  explicit Wanted(std::string_view name) : text(TrimProfileBlanks(name)), ascii(IsAscii(text)) {}
   std::string_view text;
   bool ascii;
 };
@@ -114,7 +116,8 @@ bool ClosesSection(const Units& units, std::size_t first, std::size_t nameBegin,
     const std::size_t close = rest.rfind(']');
     return close != std::string::npos &&
            (name == nullptr ||
-            EqualIgnoringCase(Trim(std::string_view(rest).substr(0, close)), name->text));
+            EqualIgnoringCase(TrimProfileBlanks(std::string_view(rest).substr(0, close)),
+                              name->text));
   }
   std::size_t nameEnd = stop;
   while (nameEnd > nameBegin && units[nameEnd - 1] != ']') {
@@ -124,7 +127,7 @@ bool ClosesSection(const Units& units, std::size_t first, std::size_t nameBegin,
     return false;  // no "]"
   }
   --nameEnd;
-  while (nameEnd > nameBegin && IsBlank(units[nameEnd - 1])) {
+  while (nameEnd > nameBegin && IsProfileBlank(units[nameEnd - 1])) {
     --nameEnd;
   }
   if (name == nullptr) {
@@ -143,7 +146,7 @@ inline bool OpensSection(const Units& units, std::size_t first, const Wanted* na
     return false;
   }
   std::size_t nameBegin = first + 1;
-  while (nameBegin < units.size() && units[nameBegin] != '\r' && IsBlank(units[nameBegin])) {
+  while (nameBegin < units.size() && units[nameBegin] != '\r' && IsProfileBlank(units[nameBegin])) {
     ++nameBegin;
   }
   // Most section lines differ from the one looked for in the first character of their
@@ -173,7 +176,7 @@ Parsed Parse(const Units& units, const Line& line) {
   Parsed parsed;
   const std::size_t stop = units.Find(line.begin, line.end, 0);
   std::size_t first = line.begin;
-  while (first < stop && IsBlank(units[first])) {
+  while (first < stop && IsProfileBlank(units[first])) {
     ++first;
   }
   parsed.blank = first == line.end;
@@ -191,15 +194,15 @@ Parsed Parse(const Units& units, const Line& line) {
   parsed.kind = Kind::kEntry;
   parsed.keyBegin = first;
   parsed.keyEnd = equals;
-  while (parsed.keyEnd > parsed.keyBegin && IsBlank(units[parsed.keyEnd - 1])) {
+  while (parsed.keyEnd > parsed.keyBegin && IsProfileBlank(units[parsed.keyEnd - 1])) {
     --parsed.keyEnd;
   }
   parsed.valueBegin = equals + 1;
-  while (parsed.valueBegin < stop && IsBlank(units[parsed.valueBegin])) {
+  while (parsed.valueBegin < stop && IsProfileBlank(units[parsed.valueBegin])) {
     ++parsed.valueBegin;
   }
   parsed.valueEnd = stop;
-  while (parsed.valueEnd > parsed.valueBegin && IsBlank(units[parsed.valueEnd - 1])) {
+  while (parsed.valueEnd > parsed.valueBegin && IsProfileBlank(units[parsed.valueEnd - 1])) {
     --parsed.valueEnd;
   }
   return parsed;
@@ -242,7 +245,7 @@ std::size_t NextSectionLine(const Units& units, std::size_t from, const Wanted& 
       return bracket;
     }
     std::size_t begin = bracket;
-    while (begin > floor && units[begin - 1] != '\r' && IsBlank(units[begin - 1])) {
+    while (begin > floor && units[begin - 1] != '\r' && IsProfileBlank(units[begin - 1])) {
       --begin;
     }
     const bool startsLine =
@@ -426,7 +429,7 @@ std::optional<std::string> WriteValue(std::string_view bytes, std::string_view s
       if (last.next == last.end) {
         text += lineBreak;
       }
-      if (!IsBlankLine(units, last)) {
+      if (!IsProfileBlankLine(units, last)) {
         text += lineBreak;  // a blank line between the last section and the new one
       }
     }

@@ -24,13 +24,7 @@ Terminal& Terminal::Current() {
   return current != nullptr ? *current : Standard();
 }
 
-ScopedTerminal::ScopedTerminal(Terminal& terminal) : previous_(current) {
-  current = &terminal;
-}
-
-ScopedTerminal::~ScopedTerminal() {
-  current = previous_;
-}
+ScopedTerminal::ScopedTerminal(Terminal& terminal) : ScopedOverride(current, &terminal) {}
 
 std::optional<std::string> Terminal::ReadLine(const std::string& prompt) {
   out_ << prompt << std::flush;

@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/scopedoverride.h"
+
 namespace platform::posix {
 
 class Terminal {
@@ -38,16 +40,9 @@ class Terminal {
 };
 
 // Puts `terminal` in place of the current one for as long as the guard lives (for tests).
-// Guards nest; each puts back what was in place before it.
-class ScopedTerminal {
+class ScopedTerminal : public ScopedOverride<Terminal*> {
  public:
   explicit ScopedTerminal(Terminal& terminal);
-  ~ScopedTerminal();
-  ScopedTerminal(const ScopedTerminal&) = delete;
-  ScopedTerminal& operator=(const ScopedTerminal&) = delete;
-
- private:
-  Terminal* previous_;
 };
 
 }  // namespace platform::posix

@@ -18,6 +18,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "platform/posix/handles.h"
 #include "platform/posix/unicode.h"
 #include "platform/text.h"
 
@@ -92,18 +93,17 @@ std::string WindowsKey(const std::string& name) {
 
 std::shared_ptr<const std::vector<FolderEntry>> ReadFromDisk(const std::string& hostFolder,
                                                              int& error) {
-  DIR* dir = opendir(hostFolder.c_str());
-  if (dir == nullptr) {
+  const FolderStream folder(opendir(hostFolder.c_str()));
+  if (folder.get() == nullptr) {
     error = errno;
     return nullptr;
   }
   auto entries = std::make_shared<std::vector<FolderEntry>>();
   errno = 0;
-  while (const dirent* entry = readdir(dir)) {
+  while (const dirent* entry = readdir(folder.get())) {
     entries->push_back(FolderEntry{entry->d_name, entry->d_type});
   }
   error = errno;
-  closedir(dir);
   if (error != 0) {
     return nullptr;
   }
@@ -203,14 +203,14 @@ class FolderCache {
     // Watched before it is read, so that a change while reading drops what was read.
     int watch = -1;
     if (large_.count(identity) != 0) {
-      if (inotify_ < 0) {
-        inotify_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+      if (inotify_.get() < 0) {
+        inotify_ = Descriptor(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
       }
       if (listings_.size() >= kMaxFolders) {
         Forget();
       }
-      if (inotify_ >= 0) {
-        watch = inotify_add_watch(inotify_, hostFolder.c_str(), kChanges);
+      if (inotify_.get() >= 0) {
+        watch = inotify_add_watch(inotify_.get(), hostFolder.c_str(), kChanges);
       }
     }
     auto listing = std::make_shared<Listing>();
@@ -232,22 +232,19 @@ class FolderCache {
   // One inotify instance per process: a child made by fork shares its parent's, and
   // must not take the parent's events away from it.
   void Restart() {
-    if (inotify_ >= 0) {
-      close(inotify_);
-      inotify_ = -1;
-    }
+    inotify_ = Descriptor();
     listings_.clear();
     watches_.clear();
     owner_ = getpid();
   }
 
   void Drain() {
-    if (inotify_ < 0) {
+    if (inotify_.get() < 0) {
       return;
     }
     alignas(inotify_event) char buffer[16384];
     for (;;) {
-      const ssize_t length = read(inotify_, buffer, sizeof buffer);
+      const ssize_t length = read(inotify_.get(), buffer, sizeof buffer);
       if (length <= 0) {
         return;
       }
@@ -273,7 +270,7 @@ class FolderCache {
 
   void Forget() {
     for (const auto& watch : watches_) {
-      inotify_rm_watch(inotify_, watch.first);
+      inotify_rm_watch(inotify_.get(), watch.first);
     }
     watches_.clear();
     listings_.clear();
@@ -281,7 +278,7 @@ class FolderCache {
 
   std::mutex mutex_;
   pid_t owner_ = 0;
-  int inotify_ = -1;
+  Descriptor inotify_;
   std::map<Identity, std::shared_ptr<Listing>> listings_;
   std::unordered_map<int, Identity> watches_;
   std::set<Identity> large_;  // folders found large when read

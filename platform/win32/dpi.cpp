@@ -21,11 +21,8 @@ Function OptionalUser32Function(const char* name) {
 }  // namespace
 
 int SystemDpi() {
-  const HDC screen = GetDC(nullptr);
-  const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
-  if (screen != nullptr) {
-    ReleaseDC(nullptr, screen);
-  }
+  const WindowDC screen(nullptr);
+  const int dpi = screen.get() != nullptr ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
   return dpi > 0 ? dpi : kDefaultDpi;
 }
 
@@ -61,7 +58,7 @@ void AdjustFrameForDpi(RECT& rect, DWORD style, DWORD exStyle, int dpi) {
   }
 }
 
-HFONT CreateDialogFont(int dpi) {
+Font CreateDialogFont(int dpi) {
   using ParametersForDpiFunction = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
   static const auto forDpi =
       OptionalUser32Function<ParametersForDpiFunction>("SystemParametersInfoForDpi");
@@ -76,10 +73,10 @@ HFONT CreateDialogFont(int dpi) {
     // Both answer at the system DPI.
     font.lfHeight = ScaleRounded(font.lfHeight, dpi, SystemDpi());
   }
-  return CreateFontIndirectW(&metrics.lfMessageFont);
+  return Font(CreateFontIndirectW(&metrics.lfMessageFont));
 }
 
-HFONT CreateSongtiFont(int dpi) {
+Font CreateSongtiFont(int dpi) {
   LOGFONTW font{};
   font.lfHeight = FontHeight(kSongtiCentipoints, dpi);
   font.lfWeight = FW_NORMAL;
@@ -89,27 +86,23 @@ HFONT CreateSongtiFont(int dpi) {
   font.lfQuality = DEFAULT_QUALITY;
   font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
   wcscpy_s(font.lfFaceName, LF_FACESIZE, kSongtiFace);
-  return CreateFontIndirectW(&font);
+  return Font(CreateFontIndirectW(&font));
 }
 
 int LineHeight(HFONT font) {
-  const HDC screen = GetDC(nullptr);
-  const HGDIOBJ previous = SelectObject(screen, font);
+  const WindowDC screen(nullptr);
+  const SelectedObject selected(screen.get(), font);
   TEXTMETRICW metrics{};
-  GetTextMetricsW(screen, &metrics);
-  SelectObject(screen, previous);
-  ReleaseDC(nullptr, screen);
+  GetTextMetricsW(screen.get(), &metrics);
   return static_cast<int>(metrics.tmHeight);
 }
 
 int TextWidth(HFONT font, const std::wstring& text) {
-  const HDC screen = GetDC(nullptr);
-  const HGDIOBJ previous = SelectObject(screen, font);
+  const WindowDC screen(nullptr);
+  const SelectedObject selected(screen.get(), font);
   RECT box{0, 0, 0, 0};
-  DrawTextW(screen, text.c_str(), static_cast<int>(text.size()), &box,
+  DrawTextW(screen.get(), text.c_str(), static_cast<int>(text.size()), &box,
             DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-  SelectObject(screen, previous);
-  ReleaseDC(nullptr, screen);
   return static_cast<int>(box.right - box.left);
 }
 

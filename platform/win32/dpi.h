@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "platform/win32/handles.h"
+
 namespace platform::win32 {
 
 inline constexpr int kTwipsPerInch = 1440;
@@ -67,9 +69,9 @@ int SystemMetricForDpi(int metric, int dpi);
 void AdjustFrameForDpi(RECT& rect, DWORD style, DWORD exStyle, int dpi);
 
 // The dialog font: the system's message font at `dpi`.
-HFONT CreateDialogFont(int dpi);
+Font CreateDialogFont(int dpi);
 // "宋体" 9.75 pt with the GB2312 character set, at `dpi`.
-HFONT CreateSongtiFont(int dpi);
+Font CreateSongtiFont(int dpi);
 
 // The line height of `font`, internal leading included.
 int LineHeight(HFONT font);

@@ -12,6 +12,7 @@
 
 #include "platform/filesearch.h"
 #include "platform/text.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
 
 namespace platform {
@@ -115,9 +116,8 @@ std::optional<std::vector<std::string>> ListSubfolders(const std::string& folder
 FolderState CheckFolder(const std::string& folder) {
   QuietDriveErrors quiet;
   WIN32_FIND_DATAW data{};
-  const HANDLE search = FindFirstFileW(win32::Widen(EveryEntryOf(folder)).c_str(), &data);
-  if (search != INVALID_HANDLE_VALUE) {
-    FindClose(search);
+  const win32::FindHandle search(FindFirstFileW(win32::Widen(EveryEntryOf(folder)).c_str(), &data));
+  if (search) {
     return FolderState::kReadable;
   }
   const DWORD error = GetLastError();

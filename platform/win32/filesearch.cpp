@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
 
 namespace platform {
@@ -17,25 +18,23 @@ FoundEntry ToEntry(const WIN32_FIND_DATAW& data) {
 
 std::optional<FoundEntry> FindFirstEntry(const std::string& path) {
   WIN32_FIND_DATAW data{};
-  const HANDLE search = FindFirstFileW(win32::Widen(path).c_str(), &data);
-  if (search == INVALID_HANDLE_VALUE) {
+  const win32::FindHandle search(FindFirstFileW(win32::Widen(path).c_str(), &data));
+  if (!search) {
     return std::nullopt;
   }
-  FindClose(search);
   return ToEntry(data);
 }
 
 std::vector<FoundEntry> FindEntries(const std::string& path) {
   std::vector<FoundEntry> entries;
   WIN32_FIND_DATAW data{};
-  const HANDLE search = FindFirstFileW(win32::Widen(path).c_str(), &data);
-  if (search == INVALID_HANDLE_VALUE) {
+  const win32::FindHandle search(FindFirstFileW(win32::Widen(path).c_str(), &data));
+  if (!search) {
     return entries;
   }
   do {
     entries.push_back(ToEntry(data));
-  } while (FindNextFileW(search, &data));
-  FindClose(search);
+  } while (FindNextFileW(search.get(), &data));
   return entries;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/win32/dpi.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
 
 namespace platform::win32 {
@@ -23,23 +24,19 @@ void DrawFolderGlyph(HDC dc, int x, int y, int size, bool open) {
   const auto at = [&](int gridX, int gridY) {
     return POINT{x + ScaleRounded(gridX, size, 16), y + ScaleRounded(gridY, size, 16)};
   };
-  const HPEN edge = CreatePen(PS_SOLID, std::max(1, size / 16), RGB(128, 96, 0));
-  const HBRUSH back = CreateSolidBrush(open ? RGB(216, 168, 40) : RGB(255, 208, 80));
-  const HBRUSH front = CreateSolidBrush(RGB(255, 232, 128));
-  const HGDIOBJ previousPen = SelectObject(dc, edge);
-  const HGDIOBJ previousBrush = SelectObject(dc, back);
+  const Pen edge(CreatePen(PS_SOLID, std::max(1, size / 16), RGB(128, 96, 0)));
+  const Brush back(CreateSolidBrush(open ? RGB(216, 168, 40) : RGB(255, 208, 80)));
+  const Brush front(CreateSolidBrush(RGB(255, 232, 128)));
+  // Selected after they are made, so put back before they are deleted.
+  const SelectedObject pen(dc, edge.get());
+  const SelectedObject brush(dc, back.get());
   const POINT body[] = {at(1, 3), at(6, 3), at(7, 4), at(14, 4), at(14, 13), at(1, 13)};
   Polygon(dc, body, 6);
   if (open) {
-    SelectObject(dc, front);
+    SelectObject(dc, front.get());
     const POINT flap[] = {at(3, 7), at(16, 7), at(14, 13), at(1, 13)};
     Polygon(dc, flap, 4);
   }
-  SelectObject(dc, previousBrush);
-  SelectObject(dc, previousPen);
-  DeleteObject(front);
-  DeleteObject(back);
-  DeleteObject(edge);
 }
 
 }  // namespace
@@ -67,7 +64,7 @@ void DrawFolderRow(const DRAWITEMSTRUCT& item, const FolderList& folders, int dp
 
   const std::wstring name = Widen(folders.NameAt(index));
   const HFONT font = reinterpret_cast<HFONT>(SendMessageW(item.hwndItem, WM_GETFONT, 0, 0));
-  const HGDIOBJ previousFont = SelectObject(dc, font);
+  const SelectedObject selectedFont(dc, font);
   const int padding = ScalePixels(kFolderTextPadding, dpi);
   RECT text = item.rcItem;
   text.left = x + glyph + ScalePixels(kFolderTextGap, dpi);
@@ -83,7 +80,6 @@ void DrawFolderRow(const DRAWITEMSTRUCT& item, const FolderList& folders, int dp
   if ((item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0) {
     DrawFocusRect(dc, &text);
   }
-  SelectObject(dc, previousFont);
 }
 
 }  // namespace platform::win32

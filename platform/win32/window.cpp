@@ -26,6 +26,8 @@
 #include <cstdio>
 #include <exception>
 #include <numeric>
+#include <optional>
+#include <utility>
 
 #include "platform/dialogs.h"
 #include "platform/error.h"
@@ -33,6 +35,7 @@
 #include "platform/win32/controls.h"
 #include "platform/win32/dpi.h"
 #include "platform/win32/folderrow.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/pointer.h"
 #include "platform/win32/res/resource.h"
 #include "platform/win32/wide.h"
@@ -73,8 +76,6 @@ class Win32Window final : public ListWindow {
       DestroyWindow(hwnd_);
     }
     *alive_ = false;
-    DeleteFonts();
-    DestroyIcons();
   }
 
   Win32Window(const Win32Window&) = delete;
@@ -135,9 +136,7 @@ class Win32Window final : public ListWindow {
   void OnDpiChanged(int dpi, const RECT& suggested);
 
   void CreateFonts();
-  void DeleteFonts();
   void LoadIcons();
-  void DestroyIcons();
   // Places the controls and sizes the frame at dpi_; centres the window or puts its top
   // left corner at `topLeft`.
   void LayOut(const POINT* topLeft);
@@ -150,16 +149,20 @@ class Win32Window final : public ListWindow {
   void PressButtonWithRole(ButtonRole role);
   void RestoreFocus();
 
-  // Runs an event handler. Answers whether this object still exists afterwards; the
-  // caller touches nothing of it otherwise.
+  // Runs an event handler, the window taking no input meanwhile (Busy). The handler may
+  // destroy this object (the form replaces a window it has unloaded when it next needs
+  // one), so the caller touches nothing of it afterwards.
   template <typename Handler>
-  bool Fire(Handler handler);
+  void Fire(Handler handler);
   bool Busy() const { return busy_ > 0 || reportingUnhandledError; }
 
+  // The first control whose layout is `wanted`, or nullptr.
+  template <typename Wanted>
+  HWND FirstControl(Wanted wanted) const;
   HWND Control(ControlKind kind) const;
   HWND ControlNamed(const std::string& name) const;
   HFONT FontOf(std::size_t index) const {
-    return layout_.controls[index].songtiFont ? songti_ : dialog_;
+    return layout_.controls[index].songtiFont ? songti_.get() : dialog_.get();
   }
 
   const WindowSpec layout_;
@@ -169,31 +172,31 @@ class Win32Window final : public ListWindow {
   std::vector<HWND> controls_;  // parallel to layout_.controls
   HWND focus_ = nullptr;        // the control that gets the focus back on activation
   int dpi_ = win32::kDefaultDpi;
-  HFONT songti_ = nullptr;
-  HFONT dialog_ = nullptr;
-  HICON bigIcon_ = nullptr;
-  HICON smallIcon_ = nullptr;
+  win32::Font songti_;
+  win32::Font dialog_;
+  win32::Icon bigIcon_;
+  win32::Icon smallIcon_;
 
   int busy_ = 0;  // event handlers running
   bool unloading_ = false;
+  // Cleared by the destructor: a running Fire looks at it to know whether busy_ is still
+  // there to count down.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 template <typename Handler>
-bool Win32Window::Fire(Handler handler) {
-  const std::shared_ptr<bool> alive = alive_;
+void Win32Window::Fire(Handler handler) {
   struct Running {
-    const std::shared_ptr<bool>& alive;
+    const std::shared_ptr<bool> alive;
     int& busy;
     ~Running() {
       if (*alive) {
         --busy;
       }
     }
-  } running{alive, busy_};
+  } running{alive_, busy_};
   ++busy_;
   handler();
-  return *alive;
 }
 
 void Win32Window::Create() {
@@ -251,42 +254,26 @@ void Win32Window::Create() {
 void Win32Window::CreateFonts() {
   songti_ = win32::CreateSongtiFont(dpi_);
   dialog_ = win32::CreateDialogFont(dpi_);
-  if (songti_ == nullptr || dialog_ == nullptr) {
+  if (!songti_ || !dialog_) {
     throw RuntimeError(kPlatformErrorNumber, "无法创建字体");
   }
 }
 
-void Win32Window::DeleteFonts() {
-  for (HFONT* font : {&songti_, &dialog_}) {
-    if (*font != nullptr) {
-      DeleteObject(*font);
-      *font = nullptr;
-    }
-  }
-}
-
 void Win32Window::LoadIcons() {
-  DestroyIcons();
   const auto load = [this](int widthMetric, int heightMetric) {
-    return static_cast<HICON>(
+    return win32::Icon(static_cast<HICON>(
         LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(ZELFIX_ICON_ID), IMAGE_ICON,
                    win32::SystemMetricForDpi(widthMetric, dpi_),
-                   win32::SystemMetricForDpi(heightMetric, dpi_), LR_DEFAULTCOLOR));
+                   win32::SystemMetricForDpi(heightMetric, dpi_), LR_DEFAULTCOLOR)));
   };
   // A program without the icon resource (a test) keeps the default icon.
-  bigIcon_ = load(SM_CXICON, SM_CYICON);
-  smallIcon_ = load(SM_CXSMICON, SM_CYSMICON);
-  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
-  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
-}
-
-void Win32Window::DestroyIcons() {
-  for (HICON* icon : {&bigIcon_, &smallIcon_}) {
-    if (*icon != nullptr) {
-      DestroyIcon(*icon);
-      *icon = nullptr;
-    }
-  }
+  win32::Icon big = load(SM_CXICON, SM_CYICON);
+  win32::Icon small = load(SM_CXSMICON, SM_CYSMICON);
+  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
+  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+  // The icons of an earlier DPI go only now that the window no longer shows them.
+  bigIcon_ = std::move(big);
+  smallIcon_ = std::move(small);
 }
 
 void Win32Window::LayOut(const POINT* topLeft) {
@@ -301,7 +288,7 @@ void Win32Window::LayOut(const POINT* topLeft) {
 
 // Also asked while the list is being created, before its handle is known.
 int Win32Window::FolderRowHeight() const {
-  HFONT font = songti_;
+  HFONT font = songti_.get();
   for (std::size_t index = 0; index < layout_.controls.size(); ++index) {
     if (layout_.controls[index].kind == ControlKind::kFolderList) {
       font = FontOf(index);
@@ -360,7 +347,8 @@ void Win32Window::HighlightFolderRow() {
 }
 
 void Win32Window::OpenHighlightedFolder() {
-  if (OpenFolder(Folders().HighlightedIndex())) {
+  const std::optional<RuntimeError> failure = OpenFolder(Folders().HighlightedIndex());
+  if (failure) {
     // The folder went away since the list was filled; the list stays as it was.
     MessageBeep(MB_OK);
   }
@@ -454,15 +442,14 @@ void Win32Window::OnCommand(int id, int code, HWND control) {
 
 void Win32Window::OnDpiChanged(int dpi, const RECT& suggested) {
   dpi_ = dpi;
-  const HFONT oldSongti = songti_;
-  const HFONT oldDialog = dialog_;
-  songti_ = win32::CreateSongtiFont(dpi_);
-  dialog_ = win32::CreateDialogFont(dpi_);
-  for (std::size_t index = 0; index < controls_.size(); ++index) {
-    SendMessageW(controls_[index], WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(index)), TRUE);
+  {
+    // The controls let go of the old fonts before they are deleted.
+    const win32::Font oldSongti = std::exchange(songti_, win32::CreateSongtiFont(dpi_));
+    const win32::Font oldDialog = std::exchange(dialog_, win32::CreateDialogFont(dpi_));
+    for (std::size_t index = 0; index < controls_.size(); ++index) {
+      SendMessageW(controls_[index], WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(index)), TRUE);
+    }
   }
-  DeleteObject(oldSongti);
-  DeleteObject(oldDialog);
   LoadIcons();
   const POINT topLeft{suggested.left, suggested.top};
   LayOut(&topLeft);
@@ -578,22 +565,22 @@ LRESULT CALLBACK Win32Window::Procedure(HWND window, UINT message, WPARAM wParam
   }
 }
 
-HWND Win32Window::Control(ControlKind kind) const {
+template <typename Wanted>
+HWND Win32Window::FirstControl(Wanted wanted) const {
   for (std::size_t index = 0; index < controls_.size(); ++index) {
-    if (layout_.controls[index].kind == kind) {
+    if (wanted(layout_.controls[index])) {
       return controls_[index];
     }
   }
   return nullptr;
 }
 
+HWND Win32Window::Control(ControlKind kind) const {
+  return FirstControl([kind](const ControlSpec& control) { return control.kind == kind; });
+}
+
 HWND Win32Window::ControlNamed(const std::string& name) const {
-  for (std::size_t index = 0; index < controls_.size(); ++index) {
-    if (layout_.controls[index].name == name) {
-      return controls_[index];
-    }
-  }
-  return nullptr;
+  return FirstControl([&name](const ControlSpec& control) { return control.name == name; });
 }
 
 // The caption of the unhandled-error box: the window's caption (the program's title)

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <optional>
 #include <random>
 #include <string>
@@ -313,7 +312,9 @@ TEST(ProfileEngine, GarbageIsKept) {
   }
 }
 
-TEST(ProfileEngine, TenMegabytesInLinearTime) {
+// Large files give the same answers; their speed is the benchmark's to measure
+// (tests/bench), not a test's on a shared machine.
+TEST(ProfileEngine, TenMegabytesReadAndWritten) {
   std::string sections;  // many small sections
   std::string entries;   // one section of many keys, half of them in Chinese
   for (int i = 0; sections.size() < 10'000'000; ++i) {
@@ -322,21 +323,11 @@ TEST(ProfileEngine, TenMegabytesInLinearTime) {
     sections += "[s" + std::to_string(i) + "]\r\n" + pair;
     entries += pair;
   }
-  // Each pass over 10 MB must take about as long as going over the bytes.
-  const auto timed = [](auto pass) {
-    const auto start = std::chrono::steady_clock::now();
-    const std::optional<std::string> result = pass();
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(elapsed.count(), 1.0);
-    return result;
-  };
-  EXPECT_EQ(timed([&] { return ReadValue(sections + "[web]\r\nk=1", "web", "k"); }), "1");
-  EXPECT_EQ(timed([&] { return WriteValue(sections, "web", "k", "2"); }),
-            sections + "\r\n[web]\r\nk=2\r\n");
-  EXPECT_EQ(timed([&] { return WriteValue("[web]\r\n" + entries + "k=1\r\n", "web", "k", "2"); }),
+  EXPECT_EQ(ReadValue(sections + "[web]\r\nk=1", "web", "k"), "1");
+  EXPECT_EQ(WriteValue(sections, "web", "k", "2"), sections + "\r\n[web]\r\nk=2\r\n");
+  EXPECT_EQ(WriteValue("[web]\r\n" + entries + "k=1\r\n", "web", "k", "2"),
             "[web]\r\n" + entries + "k=2\r\n");
-  EXPECT_EQ(timed([&] { return WriteValue("[web]\r\n" + entries, "web", "k", "2"); }),
-            "[web]\r\n" + entries + "k=2\r\n");
+  EXPECT_EQ(WriteValue("[web]\r\n" + entries, "web", "k", "2"), "[web]\r\n" + entries + "k=2\r\n");
 }
 
 }  // namespace

@@ -13,8 +13,6 @@
 #else
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include "platform/posix/winpath.h"
 #endif
 
 #include "platform/text.h"
@@ -25,20 +23,25 @@ namespace testsupport {
 
 namespace {
 
+// The host path of a Windows path on the scratch drives. On posix the drives are fresh
+// folders of our own, so the path is mapped by its text alone ("C:\\a\\b" is
+// <root>/drive_c/a/b): a fault in the program's own path resolution cannot hide here.
+fs::path HostPath([[maybe_unused]] const std::string& root, const std::string& windowsPath) {
 #ifdef _WIN32
-fs::path HostPath(const std::string& windowsPath) {
   return fs::u8path(windowsPath);
-}
 #else
-fs::path HostPath(const std::string& windowsPath) {
-  const auto parsed = platform::posix::ParseWindowsPath(windowsPath);
-  if (!parsed) {
+  const char drive = windowsPath.size() >= 3 && windowsPath[1] == ':' && windowsPath[2] == '\\'
+                         ? platform::AsciiLower(windowsPath[0])
+                         : '\0';
+  if (drive < 'c' || drive > 'g') {
     ADD_FAILURE() << "not a path on the scratch drives: " << windowsPath;
     return fs::path("/nonexistent-scratch-path");
   }
-  return fs::path(platform::posix::Locate(*parsed).hostPath);
-}
+  std::string below = windowsPath.substr(3);
+  std::replace(below.begin(), below.end(), '\\', '/');
+  return fs::path(root) / (std::string("drive_") + drive) / below;
 #endif
+}
 
 const char* const kWipedFolders[] = {"Program Files\\TAMO", "Program Files (x86)\\TAMO",
                                      "zelfix-test"};
@@ -121,14 +124,14 @@ void ScratchDrives::Wipe() {
     for (const char* folder : kWipedFolders) {
       const std::string windowsPath = std::string(1, drive) + ":\\" + folder;
       std::error_code ignored;
-      const fs::path host = HostPath(windowsPath);
+      const fs::path host = HostPath(root_, windowsPath);
       if (fs::exists(host, ignored)) {
         RemoveTree(host);
       }
     }
   }
   std::error_code ignored;
-  for (const auto& entry : fs::directory_iterator(HostPath(kProfiles), ignored)) {
+  for (const auto& entry : fs::directory_iterator(HostPath(root_, kProfiles), ignored)) {
     if (IsScratchProfile(entry.path().filename().u8string())) {
       RemoveTree(entry.path());
     }
@@ -136,7 +139,7 @@ void ScratchDrives::Wipe() {
 }
 
 void ScratchDrives::WriteFile(const std::string& windowsPath, const std::string& bytes) {
-  const fs::path host = HostPath(windowsPath);
+  const fs::path host = HostPath(root_, windowsPath);
   std::error_code error;
   fs::create_directories(host.parent_path(), error);
   std::ofstream out(host, std::ios::binary | std::ios::trunc);
@@ -147,7 +150,7 @@ void ScratchDrives::WriteFile(const std::string& windowsPath, const std::string&
 }
 
 std::string ScratchDrives::ReadFile(const std::string& windowsPath) {
-  std::ifstream in(HostPath(windowsPath), std::ios::binary);
+  std::ifstream in(HostPath(root_, windowsPath), std::ios::binary);
   if (!in) {
     ADD_FAILURE() << "cannot read " << windowsPath;
     return std::string();
@@ -159,12 +162,12 @@ std::string ScratchDrives::ReadFile(const std::string& windowsPath) {
 
 bool ScratchDrives::Exists(const std::string& windowsPath) {
   std::error_code ignored;
-  return fs::exists(HostPath(windowsPath), ignored);
+  return fs::exists(HostPath(root_, windowsPath), ignored);
 }
 
 void ScratchDrives::MakeFolder(const std::string& windowsPath) {
   std::error_code error;
-  fs::create_directories(HostPath(windowsPath), error);
+  fs::create_directories(HostPath(root_, windowsPath), error);
   if (error) {
     ADD_FAILURE() << "cannot create " << windowsPath << ": " << error.message();
   }
@@ -172,7 +175,7 @@ void ScratchDrives::MakeFolder(const std::string& windowsPath) {
 
 void ScratchDrives::SetReadOnly(const std::string& windowsPath, bool readOnly) {
 #ifdef _WIN32
-  const fs::path host = HostPath(windowsPath);
+  const fs::path host = HostPath(root_, windowsPath);
   const DWORD attributes = GetFileAttributesW(host.c_str());
   const DWORD updated = readOnly ? (attributes | FILE_ATTRIBUTE_READONLY)
                                  : (attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
@@ -182,7 +185,7 @@ void ScratchDrives::SetReadOnly(const std::string& windowsPath, bool readOnly) {
 #else
   std::error_code error;
   const fs::perms write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-  fs::permissions(HostPath(windowsPath), readOnly ? write : fs::perms::owner_write,
+  fs::permissions(HostPath(root_, windowsPath), readOnly ? write : fs::perms::owner_write,
                   readOnly ? fs::perm_options::remove : fs::perm_options::add, error);
   if (error) {
     ADD_FAILURE() << "cannot change the permissions of " << windowsPath;
@@ -192,11 +195,11 @@ void ScratchDrives::SetReadOnly(const std::string& windowsPath, bool readOnly) {
 
 void ScratchDrives::MakeHidden(const std::string& windowsPath) {
 #ifdef _WIN32
-  const fs::path host = HostPath(windowsPath);
+  const fs::path host = HostPath(root_, windowsPath);
   SetFileAttributesW(host.c_str(), GetFileAttributesW(host.c_str()) | FILE_ATTRIBUTE_HIDDEN);
 #else
   // Hidden means a leading dot on this back-end; the name must already carry it.
-  if (HostPath(windowsPath).filename().string().rfind('.', 0) != 0) {
+  if (HostPath(root_, windowsPath).filename().string().rfind('.', 0) != 0) {
     ADD_FAILURE() << "a hidden entry's name starts with a dot here: " << windowsPath;
   }
 #endif
@@ -205,7 +208,7 @@ void ScratchDrives::MakeHidden(const std::string& windowsPath) {
 std::vector<std::string> ScratchDrives::List(const std::string& windowsFolder) {
   std::vector<std::string> names;
   std::error_code error;
-  for (const auto& entry : fs::directory_iterator(HostPath(windowsFolder), error)) {
+  for (const auto& entry : fs::directory_iterator(HostPath(root_, windowsFolder), error)) {
     names.push_back(entry.path().filename().u8string());
   }
   std::sort(names.begin(), names.end());

@@ -10,8 +10,10 @@
 // Scratch user profiles go into C:\users, the profiles folder of both: Wine's own, and
 // the one the posix stand-in looks at.
 //
-// The file helpers take Windows paths and work on the host directly, never through the
-// code under test. They fail the current test (ADD_FAILURE) when the host refuses.
+// The file helpers take Windows paths on C: to G: and work on the host directly, never
+// through the code under test: on posix a path is mapped by its text alone to the
+// drive's folder, names exactly as written (so a test writes each name in the case it
+// means). They fail the current test (ADD_FAILURE) when the host refuses.
 #pragma once
 
 #include <string>

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/handles.h"
 #include "platform/win32/res/resource.h"
 #include "platform/win32/wide.h"
 
@@ -101,10 +102,10 @@ TEST(Resources, TheIconIsTheFirstGroupWithSixteenColourImagesAtBothSizes) {
     EXPECT_EQ(header->biWidth, size);
     EXPECT_EQ(header->biHeight, 2 * size);  // the colours and the mask
     EXPECT_EQ(header->biBitCount, 4);
-    const HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(ZELFIX_ICON_ID),
-                                   IMAGE_ICON, size, size, LR_DEFAULTCOLOR);
-    EXPECT_NE(icon, nullptr);
-    DestroyIcon(static_cast<HICON>(icon));
+    const platform::win32::Icon icon(
+        static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(ZELFIX_ICON_ID),
+                                      IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+    EXPECT_NE(icon.get(), nullptr);
   }
 }
 

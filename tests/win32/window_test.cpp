@@ -16,6 +16,7 @@
 #include "platform/dialogs.h"
 #include "platform/error.h"
 #include "platform/win32/dpi.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
 #include "platform/window.h"
 #include "ui/frmfixPath.h"
@@ -151,10 +152,8 @@ int DpiOf(HWND window) {
   if (getDpi != nullptr) {
     return static_cast<int>(getDpi(window));
   }
-  const HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  return dpi;
+  const platform::win32::WindowDC screen(nullptr);
+  return GetDeviceCaps(screen.get(), LOGPIXELSY);
 }
 
 class WindowTest : public ::testing::Test {
@@ -274,12 +273,14 @@ TEST_F(WindowTest, ClientAreaAndControlsSitAtTheirTwipsAtTheWindowsDpi) {
     }
     ++shownLabels;
     const PixelRect box = InClient(label);
-    const HDC dc = GetDC(label);
-    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
     RECT text{};
     const std::wstring words = TextOf(label);
-    DrawTextW(dc, words.c_str(), -1, &text, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-    ReleaseDC(label, dc);
+    {
+      const platform::win32::WindowDC dc(label);
+      const platform::win32::SelectedObject font(
+          dc.get(), reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+      DrawTextW(dc.get(), words.c_str(), -1, &text, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    }
     EXPECT_LE(text.right, box.Width()) << platform::win32::Narrow(words);
     EXPECT_LE(text.bottom, box.Height()) << platform::win32::Narrow(words);
     for (const HWND other : {controls_.drives, controls_.folders, controls_.ok, controls_.cancel}) {

@@ -1,10 +1,10 @@
-// posix user profiles: the Wine prefix's C:, with the profiles in "C:\users" as Wine
+// posix user folders: the Wine prefix's C:, with the profiles in "C:\users" as Wine
 // keeps them.
 //
 // Implements: the system drive (always C:, where Wine keeps its Windows folder), the
 // profiles folder and its subfolders. Not implemented: a profiles folder moved elsewhere
 // in the prefix's registry.
-#include "platform/profiles.h"
+#include "platform/userfolders.h"
 
 #include <sys/stat.h>
 

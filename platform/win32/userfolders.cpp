@@ -1,10 +1,10 @@
-// win32 user profiles: GetSystemWindowsDirectoryW, GetProfilesDirectoryW (userenv) and
+// win32 user folders: GetSystemWindowsDirectoryW, GetProfilesDirectoryW (userenv) and
 // the file search.
 //
 // Implements: the system drive, the profiles folder as the system names it, and its
 // subfolders that are not reparse points. Not implemented: profiles that the registry's
 // profile list places outside the profiles folder; they are not looked at.
-#include "platform/profiles.h"
+#include "platform/userfolders.h"
 
 #include <userenv.h>
 #include <windows.h>

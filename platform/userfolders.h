@@ -1,4 +1,4 @@
-// User profiles: the drive Windows runs from and the folders that hold the users'
+// User folders: the drive Windows runs from and the folders that hold the users'
 // profiles. The repair driver looks there for the per-user copies that Windows' file
 // virtualization makes of files below Program Files.
 //
