@@ -6,8 +6,9 @@
 // output gets the report's bytes.
 #include "platform/report.h"
 
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, which it builds on.
+#include <shellapi.h>
 
 #include <cstdio>
 
