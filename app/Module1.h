@@ -64,9 +64,9 @@ struct Tally {
 
 // Checks one installation folder. When its settings file exists the folder is counted
 // and listed; a "webserver" value other than TargetServerAddress is written and read
-// back (unless tally.AuditOnly, which leaves every file as it is). True when the file exists and
-// holds TargetServerAddress afterwards. Raises the overflow error if a counter would pass its
-// 32-bit range.
+// back, unless tally.AuditOnly, which leaves every file as it is. Each found folder adds
+// its record. True when the file exists and holds TargetServerAddress afterwards.
+// Raises the overflow error if a counter would pass its 32-bit range.
 bool RepairInstallation(std::string Folder, Tally& tally);
 
 // Where a user's copy of an installation folder lies, below the user's profile folder
