@@ -250,8 +250,9 @@ SCENARIOS += [
                  (SHADOW_FOLDER, "10.1.1.1", TARGET, "已修复"),
                  (SUMMARY, "", "", "找到 4 个，其中 3 个为新地址，退出代码 1")])),
     Scenario("quiet-nothing-installed", {D_APPS: OLD}, [], exit_code=2, args=("-quiet",)),
-    Scenario("misspelled-switch-refused", MIXED, [], exit_code=3, args=("/chek",),
-             console=True),
+    # Refused before the log is even opened: no log appears.
+    Scenario("misspelled-switch-refused", MIXED, [], exit_code=3, folders=("D:/logs",),
+             args=("/chek", "/log:{log}"), log=LOG, console=True),
     Scenario("log-in-read-only-folder", MIXED, [], exit_code=3, folders=("D:/logs",),
              readonly_folders=("D:/logs",), args=("--quiet", "--log={log}"), log=LOG),
 ]
