@@ -14,6 +14,12 @@ Each scenario runs on three builds, each named in its result line:
   from its ZELFIX_BOX_TRANSCRIPT, in a Wine-style prefix folder with the same drives.
 Each must show exactly the expected boxes in order, end with the expected exit code and
 leave exactly the expected file bytes on the drives; so they agree with each other too.
+Scenarios with a command line (/check, /quiet, /log) run the unattended front end: on
+Wine the window program, or its console twin zelfix.com where its output is checked,
+with the X window list watched all the while and the MessageBoxW trace read afterwards
+(neither may show anything); natively as the unprivileged user when run as root. Their
+report (in the log and on standard output) is checked row by row, and every file they do
+not repair must keep its modification time.
 
 Every wait is for a state, polled until one deadline; a failure says what was awaited,
 for how long, and what was seen last. <build>/e2e/logs holds, per scenario and build, the
