@@ -1,9 +1,10 @@
 // win32 report services: CommandLineToArgvW, GetComputerNameW, GetLocalTime, a file
 // opened with FILE_APPEND_DATA, WriteConsoleW.
 //
-// Implements: everything in report.h, the report in UTF-16LE. The console gets
+// Implements: everything in report.h, the log in UTF-16LE. The console gets
 // WriteConsoleW, which shows Chinese right at any code page; a file or pipe as standard
-// output gets the report's bytes.
+// output or error gets text in the console's output code page, as console programs
+// write it.
 #include "platform/report.h"
 
 #include <windows.h>
@@ -18,9 +19,7 @@ namespace platform {
 
 namespace {
 
-bool WriteBytes(HANDLE handle, const std::wstring& text) {
-  const char* data = reinterpret_cast<const char*>(text.data());
-  std::size_t left = text.size() * sizeof(wchar_t);
+bool WriteBytes(HANDLE handle, const char* data, std::size_t left) {
   while (left > 0) {
     const DWORD chunk = left > 0x10000 ? 0x10000 : static_cast<DWORD>(left);
     DWORD written = 0;
@@ -46,7 +45,8 @@ class Win32ReportFile : public ReportFile {
       // Only at the start of the file: a mark between two runs' reports would show.
       wide.insert(wide.begin(), L'\xFEFF');
     }
-    return WriteBytes(handle_, wide);
+    return WriteBytes(handle_, reinterpret_cast<const char*>(wide.data()),
+                      wide.size() * sizeof(wchar_t));
   }
 
   bool Empty() override {
@@ -69,6 +69,35 @@ std::string SystemMessage(DWORD code) {
     message.pop_back();
   }
   return win32::Narrow(message) + " (" + std::to_string(code) + ")";
+}
+
+// `text` in the code page a reader of redirected output decodes with: the console's
+// output code page (what cmd's tools and PowerShell's [Console]::OutputEncoding use), or
+// the OEM code page - the console's default - when the process has no console.
+std::string InOutputCodePage(const std::wstring& text) {
+  if (text.empty()) {
+    return std::string();
+  }
+  UINT codePage = GetConsoleOutputCP();
+  if (codePage == 0) {
+    codePage = GetOEMCP();
+  }
+  const int length = static_cast<int>(text.size());
+  // A character the code page lacks becomes its default character, not a look-alike.
+  // UTF-8 and a few others take no flags; they refuse the call, and get it without.
+  DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  int bytes =
+      WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
+  if (bytes == 0 && flags != 0) {
+    flags = 0;
+    bytes = WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
+  }
+  std::string narrow(static_cast<std::size_t>(bytes), '\0');
+  if (bytes > 0) {
+    WideCharToMultiByte(codePage, flags, text.data(), length, narrow.data(), bytes, nullptr,
+                        nullptr);
+  }
+  return narrow;
 }
 
 HANDLE StandardHandle(bool toError) {
@@ -145,14 +174,10 @@ bool WriteToConsole(const std::string& text, bool toError) {
     return WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) !=
            FALSE;
   }
-  // A file or pipe gets the log's bytes, so `zelfix /check > report.txt` makes a report
-  // file like the log: the byte-order mark once, before the first text.
-  static bool marked[2] = {false, false};
-  if (!marked[toError]) {
-    marked[toError] = true;
-    return WriteBytes(handle, L"\xFEFF" + wide);
-  }
-  return WriteBytes(handle, wide);
+  // A file or pipe: `$r = zelfix /check`, `| findstr` and `> report.txt` read it as text.
+  const std::string narrow = InOutputCodePage(wide);
+  // Nothing from something: the conversion failed.
+  return (!narrow.empty() || wide.empty()) && WriteBytes(handle, narrow.data(), narrow.size());
 }
 
 bool HasStandardOutput() {

@@ -918,11 +918,22 @@ HEADING = ["计算机", "时间", "版本", "目标地址", "模式", "安装目
 LOCAL_TIME = re.compile(r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d [+-]\d\d:\d\d$")
 
 
+# What the Windows builds write to redirected standard output and error: the console's
+# code page, which Wine takes from LC_ALL=zh_CN.UTF-8 (936) as Windows from its locale.
+CONSOLE_ENCODING = "gbk"
+
+
 def check_report(data, scenario, build, where):
-    """A report as the build writes it: UTF-16LE after a byte-order mark on Windows, UTF-8
-    on Linux; tab-separated rows with CR LF, the column names first."""
+    """A report as the build writes it: UTF-8 on Linux; on Windows UTF-16LE after a
+    byte-order mark in the log, code page 936 without a mark on standard output;
+    tab-separated rows with CR LF, the column names first."""
     if build == "native":
         text = data.decode("utf-8")
+    elif where == "standard output":
+        try:
+            text = data.decode(CONSOLE_ENCODING)
+        except UnicodeDecodeError as error:
+            raise Failure(f"{build}: the report in {where} is not in code page 936: {error}")
     elif not data.startswith(b"\xff\xfe"):
         raise Failure(f"{build}: the report in {where} does not start with the UTF-16LE "
                       f"byte-order mark: {data[:16]!r}")
@@ -972,7 +983,7 @@ def check_unattended(scenario, build, drives, times, out, err):
             check_report(out, scenario, build, "standard output")
     if "/chek" in scenario.args:
         refusal = "无法识别的参数: /chek"
-        said = refusal.encode("utf-8" if build == "native" else "utf-16-le")
+        said = refusal.encode("utf-8" if build == "native" else CONSOLE_ENCODING)
         if said not in err or out:
             raise Failure(f"{build}: expected only {refusal!r} on standard error; seen "
                           f"output {out!r}, error {err[-300:]!r}")
