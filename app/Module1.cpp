@@ -49,20 +49,31 @@ bool RepairInstallation(std::string Folder, Tally& tally) {
   AppendLine(tally.FoundList, Folder);
   common::CheckedIncrement(tally.FoundCount);
 
+  InstallationRecord record;
+  record.folder = Folder;
   std::string value = ReadServerAddress(settingsPath);
-  if (value != TargetServerAddress) {
+  record.before = value;
+  if (value != TargetServerAddress && !tally.AuditOnly) {
     // The write's own answer is not trusted; reading back decides.
     common::WriteProfileString(settingsPath, kSettingsSection, kSettingsKey, TargetServerAddress);
+    record.problem = platform::LastProfileWriteProblem(record.systemCode);
     value = ReadServerAddress(settingsPath);
     if (value == TargetServerAddress) {
       tally.Rewritten = true;
     }
   }
+  record.after = value;
   const bool correct = value == TargetServerAddress;
   if (correct) {
     common::CheckedIncrement(tally.CorrectCount);
   }
   AppendLine(correct ? tally.CorrectList : tally.FailedList, Folder);
+  if (correct) {
+    record.outcome = record.before == value ? Outcome::kAlreadyCorrect : Outcome::kRepaired;
+  } else {
+    record.outcome = tally.AuditOnly ? Outcome::kNeedsRepair : Outcome::kFailed;
+  }
+  tally.Records.push_back(std::move(record));
   return correct;
 }
 
@@ -103,7 +114,9 @@ std::vector<std::string> ShadowFolders(const std::vector<std::string>& installat
 }  // namespace
 
 bool RepairAllInstallations(Tally& tally) {
+  const bool auditOnly = tally.AuditOnly;
   tally = Tally{};
+  tally.AuditOnly = auditOnly;
   std::vector<std::string> installed;
   for (const char* folder : kCandidateFolders) {
     const std::int32_t foundBefore = tally.FoundCount;

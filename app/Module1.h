@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/TargetServerAddress.h"
+#include "platform/profile.h"
 #include "platform/scopedoverride.h"
 #include "ui/frmfixPath.h"
 
@@ -27,6 +29,25 @@ inline constexpr std::array<const char*, 10> kCandidateFolders = {
     "F:\\Program Files (x86)\\TAMO\\ZEL1", "G:\\Program Files (x86)\\TAMO\\ZEL1",
 };
 
+// What became of one installation found, for the unattended report.
+enum class Outcome {
+  kAlreadyCorrect,  // held TargetServerAddress before anything was done
+  kRepaired,        // written and read back equal
+  kFailed,          // still holds another value after the write (see problem)
+  kNeedsRepair,     // an audit found another value and wrote nothing
+};
+
+struct InstallationRecord {
+  std::string folder;  // as passed to RepairInstallation
+  std::string before;  // the value read first
+  std::string after;   // the value read last (the same as before when nothing was written)
+  Outcome outcome = Outcome::kAlreadyCorrect;
+  // For kFailed: why the write failed, as far as the platform tells; kNone when the
+  // write answered success but reading back gave another value.
+  platform::WriteProblem problem = platform::WriteProblem::kNone;
+  int systemCode = 0;  // the platform's error number, 0 when none
+};
+
 // What a repair run found, owned by its caller. Folders appear exactly as they were
 // passed in, in the order checked, joined by CR LF.
 struct Tally {
@@ -36,11 +57,16 @@ struct Tally {
   bool Rewritten = false;         // some value was written and read back equal
   std::string CorrectList;        // the found folders that hold TargetServerAddress
   std::string FailedList;         // the found folders that still hold another value
+  std::vector<InstallationRecord> Records;  // one per found folder, in the order checked
+  // Set by the caller before the run: an audit, which reads like a repair and never
+  // writes. RepairAllInstallations keeps it when it starts the tally afresh.
+  bool AuditOnly = false;
 };
 
 // Checks one installation folder. When its settings file exists the folder is counted
 // and listed; a "webserver" value other than TargetServerAddress is written and read
-// back. True when the file exists and holds TargetServerAddress afterwards.
+// back, unless tally.AuditOnly, which leaves every file as it is. Each found folder adds
+// its record. True when the file exists and holds TargetServerAddress afterwards.
 // Raises the overflow error if a counter would pass its 32-bit range.
 bool RepairInstallation(std::string Folder, Tally& tally);
 

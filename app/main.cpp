@@ -1,11 +1,26 @@
-// Process entry: the startup procedure, then the window's events until no window is
-// left. The program takes no command line.
+// Process entry. Without a command line: the startup procedure, then the window's events
+// until no window is left, and the exit code 0. With one: the unattended front end, which
+// shows no box or window and answers with its exit code.
 #include <exception>
 
+#include "app/CommandLine.h"
 #include "app/Module1.h"
+#include "app/Unattended.h"
+#include "platform/report.h"
 #include "platform/window.h"
 
-int main() {
+int main(int argc, char** argv) {
+  // Parsed before anything is read or written: a refused line touches nothing.
+  const app::CommandLine line = app::ParseCommandLine(platform::CommandLineArguments(argc, argv));
+  if (line.mode != app::RunMode::kInteractive) {
+    try {
+      return app::RunUnattended(line);
+    } catch (const std::exception& error) {
+      // Never a box here: nobody may be there to close it.
+      platform::WriteToConsole(std::string("发现错误 - ") + error.what() + "\r\n", true);
+      return app::kExitCouldNotRun;
+    }
+  }
   try {
     app::Main();
     platform::RunEventLoop();

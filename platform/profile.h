@@ -38,4 +38,18 @@ std::size_t GetProfileEntry(const std::string& section, const std::string& key, 
 bool PutProfileEntry(const std::string& section, const std::string& key, const std::string& value,
                      const std::string& path);
 
+// Why a write failed, as far as the platform can tell; the unattended report names it.
+enum class WriteProblem {
+  kNone,          // the last write succeeded
+  kReadOnly,      // the file (or its file system) is read-only
+  kAccessDenied,  // no right to write the file or its folder
+  kInUse,         // another program holds the file
+  kRefusedText,   // posix: the file could not hold the value exactly
+  kUnknown,       // the platform gave no reason that fits the above
+};
+
+// What became of the last PutProfileEntry of the process: kNone when it answered true.
+// `systemCode` receives the platform's own error number when there is one (else 0).
+WriteProblem LastProfileWriteProblem(int& systemCode);
+
 }  // namespace platform

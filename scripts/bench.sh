@@ -6,7 +6,8 @@
 # - the same source cross-compiled for Windows and run under Wine (cmake/wine-run.sh,
 #   code page 936): the real GetPrivateProfileStringW / WritePrivateProfileStringW;
 # - the whole automatic run of the native program over the ten candidate folders, in a
-#   temporary Wine-style prefix with one installation to repair, against `true`.
+#   temporary Wine-style prefix with one installation to repair, against `true`; beside
+#   it the unattended runs, `zelfix /check` and `zelfix /quiet`, over the same prefix.
 # Takes a few minutes; not part of the test command.
 set -eu
 cd "$(dirname "$0")/.."
@@ -33,10 +34,13 @@ ln -s ../drive_c "$prefix/dosdevices/c:"
 settings="$prefix/drive_c/Program Files/TAMO/ZEL1/BIN/ZEL1.SYS"
 printf '; ZEL\r\n[web]\r\nwebserver=10.0.0.1\r\nport=80\r\n' >"$prefix/original"
 # Each run finds the old address and rewrites it: the file is put back before each. No
-# answers on standard input: the message boxes are confirmed by its end.
-WINEPREFIX=$prefix hyperfine --style none --warmup 5 --runs 200 -N \
+# answers on standard input: the message boxes are confirmed by its end. `/check` ends
+# with 1 there (repair needed): failures are ignored, the rewritten file is checked below.
+WINEPREFIX=$prefix hyperfine --style none --warmup 5 --runs 200 -N -i \
   --export-json "$out/program.json" \
   --prepare "cp $prefix/original '$settings'" --command-name zelfix build/bench/app/zelfix \
+  --prepare "cp $prefix/original '$settings'" --command-name check "build/bench/app/zelfix /check" \
+  --prepare "cp $prefix/original '$settings'" --command-name quiet "build/bench/app/zelfix /quiet" \
   --prepare true --command-name true true >"$out/program.log" </dev/null
 grep -q 192.0.2.10 "$settings" || { echo "zelfix: the program did not rewrite the file" >&2; exit 1; }
 
@@ -104,6 +108,11 @@ print(f"Whole automatic run (ten candidates, one installation rewritten): "
       f"{program['mean'] * 1000:.2f} ms ± {program['stddev'] * 1000:.2f} ms; "
       f"`true`: {floor['mean'] * 1000:.2f} ms ± {floor['stddev'] * 1000:.2f} ms "
       f"({program['mean'] / floor['mean']:.1f} ×)")
+check, quiet = results["check"], results["quiet"]
+print(f"Unattended, the same prefix: `/check` {check['mean'] * 1000:.2f} ms ± "
+      f"{check['stddev'] * 1000:.2f} ms ({check['mean'] / program['mean']:.2f} × the "
+      f"interactive run, which ends at its one box), `/quiet` {quiet['mean'] * 1000:.2f} ms ± "
+      f"{quiet['stddev'] * 1000:.2f} ms ({quiet['mean'] / program['mean']:.2f} ×)")
 
 print()
 for count in (50000, 200000):

@@ -2,9 +2,11 @@
 # Builds what goes to a site, into dist/:
 #   zelfix-x64.exe           64-bit Windows
 #   zelfix-x86.exe           32-bit Windows (runs on 64-bit Windows too)
+#   zelfix-x64.com           their console twins, for the command line (/check, /quiet):
+#   zelfix-x86.com           cmd.exe waits for them and sets %errorlevel%
 #   使用说明.txt              the operator guide, in Chinese
-#   zelfix-ADDRESS.zip       the three above and their SHA256SUMS: the one file to send
-#   SHA256SUMS               the checksums of all four, for sha256sum -c
+#   zelfix-ADDRESS.zip       the five above and their SHA256SUMS: the one file to send
+#   SHA256SUMS               the checksums of all six, for sha256sum -c
 # Both executables are release builds, linked statically: copy the .exe alone. Their
 # version information names the version (git describe) and the address. The same commit
 # and address give the same bytes, wherever and whenever they are built.
@@ -71,6 +73,8 @@ grep -h '^-- zelfix: version' build/release-mingw64.configure.log
 mkdir dist
 cp build/release-mingw64/app/zelfix.exe dist/zelfix-x64.exe
 cp build/release-mingw32/app/zelfix.exe dist/zelfix-x86.exe
+cp build/release-mingw64/app/zelfix.com dist/zelfix-x64.com
+cp build/release-mingw32/app/zelfix.com dist/zelfix-x86.com
 # Notepad on Windows 7 needs the byte-order mark and CR LF to show the guide right.
 printf '\357\273\277' >dist/使用说明.txt
 sed -e "s/@ADDRESS@/$address/g" -e 's/$/\r/' docs/operator-guide.zh.txt >>dist/使用说明.txt
@@ -108,17 +112,19 @@ sign() {
   echo "zelfix: signed $file, and the signature verifies"
 }
 if [ -n "${ZELFIX_SIGN_PFX:-}" ]; then
-  sign dist/zelfix-x64.exe
-  sign dist/zelfix-x86.exe
+  for file in dist/zelfix-x64.exe dist/zelfix-x86.exe dist/zelfix-x64.com dist/zelfix-x86.com; do
+    sign "$file"
+  done
 else
   echo "zelfix: not signed: ZELFIX_SIGN_PFX names no certificate"
 fi
 
-# The archive holds the checksums of its three files; dist/SHA256SUMS adds the archive's.
+# The archive holds the checksums of its five files; dist/SHA256SUMS adds the archive's.
 archive=zelfix-$address.zip
-(cd dist && sha256sum zelfix-x64.exe zelfix-x86.exe 使用说明.txt >SHA256SUMS)
+(cd dist && sha256sum zelfix-x64.exe zelfix-x86.exe zelfix-x64.com zelfix-x86.com 使用说明.txt \
+  >SHA256SUMS)
 python3 tools/make_zip.py "dist/$archive" "$SOURCE_DATE_EPOCH" dist/zelfix-x64.exe \
-  dist/zelfix-x86.exe dist/使用说明.txt dist/SHA256SUMS
+  dist/zelfix-x86.exe dist/zelfix-x64.com dist/zelfix-x86.com dist/使用说明.txt dist/SHA256SUMS
 (cd dist && sha256sum "$archive" >>SHA256SUMS && sha256sum --check --quiet SHA256SUMS)
 touch -d "@$SOURCE_DATE_EPOCH" dist/*
 ls -l dist

@@ -6,7 +6,7 @@
 # - checksums: SHA256SUMS names every other file of dist/ and sha256sum -c accepts it,
 #   and the same inside the unpacked archive;
 # - the archive: its names (the Chinese one in GBK, with a UTF-8 copy) and its files;
-# - traceable: both executables' version information holds git's version and the address;
+# - traceable: every executable's version information holds git's version and the address;
 # - the guide quotes only texts the executables show;
 # - signed: with a throwaway self-signed certificate, osslsigncode verifies both
 #   executables, and removing the signature gives back the unsigned build's bytes.
@@ -57,7 +57,7 @@ dist "$second" "$work/second.log"
 first=$work/first/dist
 
 # Reproducible: every file, byte for byte.
-expected="SHA256SUMS $archive zelfix-x64.exe zelfix-x86.exe $guide"
+expected="SHA256SUMS $archive zelfix-x64.com zelfix-x64.exe zelfix-x86.com zelfix-x86.exe $guide"
 [ "$(cd "$first" && printf '%s\n' * | LC_ALL=C sort | tr '\n' ' ')" = "$expected " ] ||
   fail "dist/ holds $(ls "$first"), expected $expected"
 differing=""
@@ -79,7 +79,7 @@ check_archive() {
   rm -rf "$work/unpacked" && mkdir "$work/unpacked"
   # unzip takes the UTF-8 copy of a name, and writes it as UTF-8 only in such a locale.
   (cd "$work/unpacked" && LC_ALL=C.UTF-8 unzip -q "$1/$archive") || fail "unzip $1/$archive"
-  for file in zelfix-x64.exe zelfix-x86.exe $guide; do
+  for file in zelfix-x64.exe zelfix-x86.exe zelfix-x64.com zelfix-x86.com $guide; do
     cmp "$1/$file" "$work/unpacked/$file" || fail "$file in the archive differs from dist/"
   done
   check_sums "$work/unpacked"
@@ -97,8 +97,9 @@ folder, archive, version, address = sys.argv[1:]
 names = [info.filename for info in zipfile.ZipFile(f"{folder}/{archive}").infolist()]
 # Without the UTF-8 flag the names are bytes in the reader's code page; Python reads cp437.
 names = [name.encode("cp437").decode("gbk") for name in names]
-assert names == ["zelfix-x64.exe", "zelfix-x86.exe", "使用说明.txt", "SHA256SUMS"], names
-for exe in ("zelfix-x64.exe", "zelfix-x86.exe"):
+programs = ("zelfix-x64.exe", "zelfix-x86.exe", "zelfix-x64.com", "zelfix-x86.com")
+assert names == [*programs, "使用说明.txt", "SHA256SUMS"], names
+for exe in programs:
     data = open(f"{folder}/{exe}", "rb").read()
     for key, value in (("ProductVersion", version), ("FileVersion", version),
                        ("TargetServerAddress", address)):
@@ -116,7 +117,7 @@ assert address in guide and "@" not in guide, "the address in the guide"
 windows_own = {"用户帐户控制", "是", "否", "确定", "属性", "只读", "详细信息"}
 quoted = re.findall("“([^”]*)”|【([^】]*)】", guide)
 assert len(quoted) > 10, quoted
-for exe in ("zelfix-x64.exe", "zelfix-x86.exe"):
+for exe in programs:
     data = open(f"{folder}/{exe}", "rb").read()
     for text in (a or b for a, b in quoted):
         for part in filter(None, (part.strip() for part in text.split("……"))):
@@ -133,7 +134,7 @@ openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/t
 ZELFIX_SIGN_PFX=$work/test.pfx ZELFIX_SIGN_PASSWORD=$password \
   ZELFIX_SIGN_CAFILE=$work/cert.pem dist "$second" "$work/signed.log"
 signed=$second/dist
-for exe in zelfix-x64.exe zelfix-x86.exe; do
+for exe in zelfix-x64.exe zelfix-x86.exe zelfix-x64.com zelfix-x86.com; do
   osslsigncode verify -CAfile "$work/cert.pem" -in "$signed/$exe" >"$work/verify.log" 2>&1 ||
     { cat "$work/verify.log"; fail "the signature of $exe does not verify"; }
   grep -q 'Message digest algorithm *: SHA256' "$work/verify.log" || fail "$exe: not SHA-256"

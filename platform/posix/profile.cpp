@@ -8,6 +8,11 @@
 // character.
 #include "platform/profile.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "platform/posix/atomic_file.h"
 #include "platform/posix/profile_engine.h"
 #include "platform/posix/unicode.h"
@@ -25,6 +30,23 @@ std::optional<posix::HostLocation> LocateProfile(const std::string& path) {
     return std::nullopt;
   }
   return posix::Locate(entry->path);
+}
+
+WriteProblem lastWriteProblem = WriteProblem::kNone;
+
+// Why the file at `hostPath` could not be replaced, told from its state afterwards: no
+// write permission bit at all is the read-only attribute's counterpart.
+WriteProblem ProblemWith(const std::string& hostPath) {
+  struct stat info {};
+  if (::stat(hostPath.c_str(), &info) == 0 && (info.st_mode & 0222) == 0) {
+    return WriteProblem::kReadOnly;
+  }
+  const std::string::size_type slash = hostPath.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : hostPath.substr(0, slash + 1);
+  if (::access(hostPath.c_str(), W_OK) != 0 || ::access(folder.c_str(), W_OK) != 0) {
+    return errno == EROFS ? WriteProblem::kReadOnly : WriteProblem::kAccessDenied;
+  }
+  return WriteProblem::kUnknown;
 }
 
 }  // namespace
@@ -51,6 +73,7 @@ std::size_t GetProfileEntry(const std::string& section, const std::string& key, 
 
 bool PutProfileEntry(const std::string& section, const std::string& key, const std::string& value,
                      const std::string& path) {
+  lastWriteProblem = WriteProblem::kUnknown;
   const std::optional<posix::HostLocation> file = LocateProfile(path);
   if (!file) {
     return false;
@@ -58,10 +81,25 @@ bool PutProfileEntry(const std::string& section, const std::string& key, const s
   std::string bytes;
   posix::FileIdentity identity;
   if (!posix::ReadWholeFile(file->hostPath, bytes, identity)) {
+    lastWriteProblem = ProblemWith(file->hostPath);
     return false;
   }
   const std::optional<std::string> updated = posix::profile::WriteValue(bytes, section, key, value);
-  return updated && posix::ReplaceFile(file->hostPath, *updated, identity);
+  if (!updated) {
+    lastWriteProblem = WriteProblem::kRefusedText;
+    return false;
+  }
+  if (!posix::ReplaceFile(file->hostPath, *updated, identity)) {
+    lastWriteProblem = ProblemWith(file->hostPath);
+    return false;
+  }
+  lastWriteProblem = WriteProblem::kNone;
+  return true;
+}
+
+WriteProblem LastProfileWriteProblem(int& systemCode) {
+  systemCode = 0;
+  return lastWriteProblem;
 }
 
 }  // namespace platform

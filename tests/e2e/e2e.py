@@ -14,6 +14,12 @@ Each scenario runs on three builds, each named in its result line:
   from its ZELFIX_BOX_TRANSCRIPT, in a Wine-style prefix folder with the same drives.
 Each must show exactly the expected boxes in order, end with the expected exit code and
 leave exactly the expected file bytes on the drives; so they agree with each other too.
+Scenarios with a command line (/check, /quiet, /log) run the unattended front end: on
+Wine the window program, or its console twin zelfix.com where its output is checked,
+with the X window list watched all the while and the MessageBoxW trace read afterwards
+(neither may show anything); natively as the unprivileged user when run as root. Their
+report (in the log and on standard output) is checked row by row, and every file they do
+not repair must keep its modification time.
 
 Every wait is for a state, polled until one deadline; a failure says what was awaited,
 for how long, and what was seen last. <build>/e2e/logs holds, per scenario and build, the
@@ -130,6 +136,13 @@ class Scenario:
     readonly: tuple = ()
     folders: tuple = ()  # empty folders
     exit_code: int = 0
+    # A command line: the unattended front end, which must show no box and no window and
+    # leave every file it does not repair with its bytes and modification time.
+    args: tuple = ()  # "{log}" stands for the log's path as the build names it
+    console: bool = False  # Windows: the console twin zelfix.com, whose output is checked
+    report: tuple = None  # ("检查" or "修复", rows of folder, before, after, result)
+    log: str = None  # "D:/path": where the log goes; its report is checked when `report` is
+    readonly_folders: tuple = ()
 
 
 C_INSTALL = "C:/Program Files/TAMO/ZEL1/BIN/ZEL1.SYS"
@@ -217,6 +230,40 @@ SCENARIOS = [
 ]
 
 
+# A site as a fleet would have it: one installation with the old address, one already
+# correct, one read-only with the old address, and a user's shadow copy with the old one.
+MIXED = {C_INSTALL: OLD, D_INSTALL: NEW, G86_INSTALL: OLD, OPERATOR_SHADOW: OLD}
+C_FOLDER, D_FOLDER = "C:\\Program Files\\TAMO\\ZEL1", "D:\\Program Files\\TAMO\\ZEL1"
+G86_FOLDER = "G:\\Program Files (x86)\\TAMO\\ZEL1"
+SHADOW_FOLDER = "C:\\users\\operator\\AppData\\Local\\VirtualStore\\Program Files\\TAMO\\ZEL1"
+LOG = "D:/logs/PC-0012.txt"
+SUMMARY = "（汇总）"
+
+SCENARIOS += [
+    Scenario("check-mixed-site", MIXED, [], readonly=(G86_INSTALL,), exit_code=1,
+             args=("/check",), console=True, report=("检查", [
+                 (C_FOLDER, "10.1.1.1", "10.1.1.1", "需要修复"),
+                 (D_FOLDER, TARGET, TARGET, "已是新地址"),
+                 (G86_FOLDER, "10.1.1.1", "10.1.1.1", "需要修复"),
+                 (SHADOW_FOLDER, "10.1.1.1", "10.1.1.1", "需要修复"),
+                 (SUMMARY, "", "", "找到 4 个，其中 1 个为新地址，退出代码 1")])),
+    Scenario("quiet-log-mixed-site", MIXED, [], readonly=(G86_INSTALL,), exit_code=1,
+             changed={C_INSTALL: NEW, OPERATOR_SHADOW: NEW}, folders=("D:/logs",),
+             args=("/QUIET", "/log:{log}"), log=LOG, report=("修复", [
+                 (C_FOLDER, "10.1.1.1", TARGET, "已修复"),
+                 (D_FOLDER, TARGET, TARGET, "已是新地址"),
+                 (G86_FOLDER, "10.1.1.1", "10.1.1.1", "修复失败: 文件只读"),
+                 (SHADOW_FOLDER, "10.1.1.1", TARGET, "已修复"),
+                 (SUMMARY, "", "", "找到 4 个，其中 3 个为新地址，退出代码 1")])),
+    Scenario("quiet-nothing-installed", {D_APPS: OLD}, [], exit_code=2, args=("-quiet",)),
+    # Refused before the log is even opened: no log appears.
+    Scenario("misspelled-switch-refused", MIXED, [], exit_code=3, folders=("D:/logs",),
+             args=("/chek", "/log:{log}"), log=LOG, console=True),
+    Scenario("log-in-read-only-folder", MIXED, [], exit_code=3, folders=("D:/logs",),
+             readonly_folders=("D:/logs",), args=("--quiet", "--log={log}"), log=LOG),
+]
+
+
 class Failure(Exception):
     pass
 
@@ -237,6 +284,8 @@ def populate(folder, scenario):
         host(folder, path).write_bytes(data)
     for path in scenario.readonly:
         host(folder, path).chmod(0o444)
+    for path in scenario.readonly_folders:
+        host(folder, path).chmod(0o555)
 
 
 def snapshot(folder):
@@ -662,6 +711,35 @@ class Wine:
                 self.serve()
         return code, shown
 
+    def visible_windows(self):
+        return set(self.x("search", "--onlyvisible", "--name", "").stdout.split())
+
+    def play_unattended(self, build, scenario, drives, log, out, arguments):
+        """Runs the program with a command line to its end, watching the X window list all
+        the while: nothing may appear. Answers the exit code."""
+        exe = BUILDS[build].console if scenario.console else BUILDS[build].exe
+        before = self.visible_windows()
+        process = subprocess.Popen(
+            self.command([str(exe), *arguments], debug="+msgbox,+relay"), cwd=drives / "c",
+            stdin=subprocess.DEVNULL, stdout=out, stderr=log, start_new_session=True)
+        deadline = time.time() + TIMEOUT
+        try:
+            while process.poll() is None:
+                if time.time() > deadline:
+                    raise Failure(f"wine: the program did not end within {TIMEOUT} s")
+                appeared = self.visible_windows() - before
+                if appeared:
+                    names = [self.x("getwindowname", w).stdout.strip() for w in appeared]
+                    raise Failure(f"wine: a window appeared under a command line: {names}")
+                time.sleep(0.05)
+        finally:
+            if process.poll() is None:
+                os.killpg(process.pid, signal.SIGKILL)
+                process.wait()
+                self.kill_server()
+                self.serve()
+        return process.returncode
+
     def kill_server(self):
         subprocess.run(self.command(["-k"], program="wineserver"), stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=30)
@@ -684,6 +762,17 @@ def wine_run(wine, build, scenario, drives, logs):
     populate(drives, scenario)
     wine.mount(drives)
     log_path = logs / f"{scenario.name}-{build}.log"
+    if scenario.args:
+        times = modification_times(drives)
+        arguments = [a.format(log=(scenario.log or "").replace("/", "\\"))
+                     for a in scenario.args]
+        out_path = logs / f"{scenario.name}-{build}.out"
+        with open(log_path, "wb") as log, open(out_path, "wb") as out:
+            code = wine.play_unattended(build, scenario, drives, log, out, arguments)
+        traced = wine_boxes(log_path.read_text(errors="replace"))
+        if traced:
+            raise Failure(f"wine: {len(traced)} message boxes under a command line: {traced}")
+        return code, [], out_path.read_bytes(), log_path.read_bytes(), times
     # The program's output (with the debug channels) and the suite's own steps: each key
     # and each run of the reader with its exit status and standard error.
     steps_path = logs / f"{scenario.name}-{build}-steps.log"
@@ -706,7 +795,7 @@ def wine_run(wine, build, scenario, drives, logs):
                               f"X window name {state['name']!r}")
         boxes.append({"caption": state["name"], "prompt": full, "flags": trace["flags"],
                       "answer": trace.get("answer")})
-    return code, boxes
+    return code, boxes, b"", b"", {}
 
 
 # ---------------------------------------------------------------------------------------
@@ -728,6 +817,8 @@ def native_run(build, scenario, drives, logs):
             lines.append(step.native)
     env = {**os.environ, "WINEPREFIX": str(drives / "prefix"), "LC_ALL": "zh_CN.UTF-8",
            "ZELFIX_BOX_TRANSCRIPT": str(transcript)}
+    if scenario.args:
+        return native_unattended(build, scenario, drives, logs, env)
     try:
         result = subprocess.run([str(BUILDS[build].exe)],
                                 input="".join(l + "\n" for l in lines).encode(),
@@ -750,7 +841,34 @@ def native_run(build, scenario, drives, logs):
         raise Failure(f"native: the window with the caption {TITLE!r} was never drawn")
     records = transcript.read_text().splitlines() if transcript.exists() else []
     boxes = [json.loads(record) for record in records]
-    return result.returncode, boxes
+    return result.returncode, boxes, b"", b"", {}
+
+
+def native_unattended(build, scenario, drives, logs, env):
+    """The Linux build with a command line, as a deployment tool runs it: no input, the
+    report on standard output. As root it runs as the unprivileged user, whom a read-only
+    folder stops (root it would not)."""
+    times = modification_times(drives)
+    user = []
+    if os.geteuid() == 0:
+        if run(["id", "-u", WINE_USER]).returncode != 0:
+            subprocess.run(["useradd", "--system", "--create-home", "--shell", "/bin/sh",
+                            WINE_USER], check=True)
+        subprocess.run(["chown", "-R", f"{WINE_USER}:", str(drives)], check=True)
+        user = ["runuser", "-u", WINE_USER, "--", "env", *[f"{k}={v}" for k, v in env.items()
+                                                          if k.startswith(("WINE", "LC_", "ZELFIX"))]]
+    arguments = [a.format(log=host(drives, scenario.log) if scenario.log else "")
+                 for a in scenario.args]
+    try:
+        result = subprocess.run(user + [str(BUILDS[build].exe), *arguments],
+                                stdin=subprocess.DEVNULL, cwd=drives / "c", env=env,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=TIMEOUT)
+    except subprocess.TimeoutExpired:
+        raise Failure(f"native: the program did not end within {TIMEOUT} s")
+    (logs / f"{scenario.name}-{build}.log").write_bytes(result.stdout + result.stderr)
+    if (drives / "transcript.jsonl").exists() or "┌─".encode() in result.stdout:
+        raise Failure("native: a box or the window was drawn under a command line")
+    return result.returncode, [], result.stdout, result.stderr, times
 
 
 # ---------------------------------------------------------------------------------------
@@ -761,6 +879,8 @@ class Build:
     preset: str
     exe: Path = None
     reader: Path = None  # boxreader of the same bitness, for the Windows builds
+    console: Path = None  # the console twin, for the Windows builds
+    version: str = ""  # the version text the build's reports name
 
 
 # The name in the result lines (as the shipped executables are named) -> its build.
@@ -777,26 +897,109 @@ def find_builds(root, names):
         else:
             build.exe = folder / "app/zelfix.exe"
             build.reader = folder / "tests/e2e/zelfix_e2e_boxreader.exe"
-            needed = [build.exe, build.reader]
+            build.console = folder / "app/zelfix.com"
+            needed = [build.exe, build.reader, build.console]
         for path in needed:
             if not path.exists():
                 sys.exit(f"e2e: {path} is missing: build the {build.preset} preset first")
         cache = (folder / "CMakeCache.txt").read_text()
+        build.version = re.search(r"^ZELFIX_VERSION_TEXT:INTERNAL=(.*)$", cache, re.M).group(1)
         found = re.search(r"^ZELFIX_TARGET_SERVER_ADDRESS:STRING=(.*)$", cache, re.M)
         if found and found.group(1) != TARGET:
             sys.exit(f"e2e: {build.preset} is built for {found.group(1)}; "
                      f"the suite expects {TARGET}")
 
 
+def modification_times(drives):
+    return {path: host(drives, path).stat().st_mtime_ns for path in snapshot(drives)}
+
+
+HEADING = ["计算机", "时间", "版本", "目标地址", "模式", "安装目录", "原地址", "现地址", "结果"]
+LOCAL_TIME = re.compile(r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d [+-]\d\d:\d\d$")
+
+
+# What the Windows builds write to redirected standard output and error: the console's
+# code page, which Wine takes from LC_ALL=zh_CN.UTF-8 (936) as Windows from its locale.
+CONSOLE_ENCODING = "gbk"
+
+
+def check_report(data, scenario, build, where):
+    """A report as the build writes it: UTF-8 on Linux; on Windows UTF-16LE after a
+    byte-order mark in the log, code page 936 without a mark on standard output;
+    tab-separated rows with CR LF, the column names first."""
+    if build == "native":
+        text = data.decode("utf-8")
+    elif where == "standard output":
+        try:
+            text = data.decode(CONSOLE_ENCODING)
+        except UnicodeDecodeError as error:
+            raise Failure(f"{build}: the report in {where} is not in code page 936: {error}")
+    elif not data.startswith(b"\xff\xfe"):
+        raise Failure(f"{build}: the report in {where} does not start with the UTF-16LE "
+                      f"byte-order mark: {data[:16]!r}")
+    else:
+        text = data[2:].decode("utf-16-le")
+    lines = text.split("\r\n")
+    if lines[-1] != "":
+        raise Failure(f"{build}: the report in {where} does not end with CR LF: {text!r}")
+    rows = [line.split("\t") for line in lines[:-1]]
+    mode, expected = scenario.report
+    if not rows or rows[0] != HEADING:
+        raise Failure(f"{build}: the report in {where} does not start with the column names:"
+                      f" {text!r}")
+    seen = [tuple(row[5:]) for row in rows[1:]]
+    if seen != [tuple(row) for row in expected]:
+        raise Failure(f"{build}: the report in {where} differs\n    expected {expected!r}\n"
+                      f"        seen {seen!r}")
+    for row in rows[1:]:
+        lead = {"computer": row[0] != "", "time": bool(LOCAL_TIME.match(row[1])),
+                "version": row[2] == BUILDS[build].version, "address": row[3] == TARGET,
+                "mode": row[4] == mode}
+        if not all(lead.values()):
+            raise Failure(f"{build}: the report in {where} has a row that names the wrong "
+                          f"{[k for k, v in lead.items() if not v]}: {row!r}")
+
+
+def check_unattended(scenario, build, drives, times, out, err):
+    """What a command line leaves: no change but the repairs (not even a file's time), the
+    report where it belongs, the refusal said plainly."""
+    log_bytes = None
+    if scenario.log and host(drives, scenario.log).exists():
+        log_bytes = host(drives, scenario.log).read_bytes()
+        host(drives, scenario.log).unlink()
+    now = modification_times(drives)
+    touched = [p for p, t in times.items() if p not in scenario.changed and now.get(p) != t]
+    if touched:
+        raise Failure(f"{build}: modification time changed: {touched}")
+    if scenario.report is None:
+        if log_bytes is not None:
+            raise Failure(f"{build}: a log was written: {log_bytes[:200]!r}")
+    else:
+        if scenario.log:
+            if log_bytes is None:
+                raise Failure(f"{build}: no log at {scenario.log}")
+            check_report(log_bytes, scenario, build, "the log")
+        if scenario.console or build == "native":
+            check_report(out, scenario, build, "standard output")
+    if "/chek" in scenario.args:
+        refusal = "无法识别的参数: /chek"
+        said = refusal.encode("utf-8" if build == "native" else CONSOLE_ENCODING)
+        if said not in err or out:
+            raise Failure(f"{build}: expected only {refusal!r} on standard error; seen "
+                          f"output {out!r}, error {err[-300:]!r}")
+
+
 def play_build(wine, build, scenario, drives, logs):
     """Plays the scenario on one build and checks all it showed and left behind."""
     if build == "native":
-        code, boxes = native_run(build, scenario, drives, logs)
+        code, boxes, out, err, times = native_run(build, scenario, drives, logs)
     else:
-        code, boxes = wine_run(wine, build, scenario, drives, logs)
+        code, boxes, out, err, times = wine_run(wine, build, scenario, drives, logs)
     compare_boxes(expected_boxes(scenario), boxes, build)
     if code != scenario.exit_code:
         raise Failure(f"{build}: exit code {code}, expected {scenario.exit_code}")
+    if scenario.args:
+        check_unattended(scenario, build, drives, times, out, err)
     return boxes, check_files(scenario, drives, build)
 
 

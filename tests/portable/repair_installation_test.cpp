@@ -208,3 +208,31 @@ TEST(RepairInstallation, SplitsCorrectAndFailedFolders) {
 }
 
 }  // namespace
+
+TEST(RepairAllInstallations, RecordsSayBeforeAfterAndWhy) {
+  for (const bool audit : {false, true}) {
+    SCOPED_TRACE(audit ? "audit" : "repair");
+    ScratchDrives drives;
+    drives.WriteFile(SettingsFileOf(kFirst), Settings("10.1.1.1"));
+    drives.WriteFile(SettingsFileOf(kSecond), Settings("10.1.1.1"));
+    drives.SetReadOnly(SettingsFileOf(kSecond));
+    drives.WriteFile(SettingsFileOf(kTenth), Settings(TargetServerAddress));
+    Tally tally;
+    tally.AuditOnly = audit;
+    app::RepairAllInstallations(tally);
+    EXPECT_EQ(tally.AuditOnly, audit);  // kept across the fresh start
+    ASSERT_EQ(tally.Records.size(), 3u);
+    const app::InstallationRecord& first = tally.Records[0];
+    const app::InstallationRecord& second = tally.Records[1];
+    EXPECT_EQ(first.folder, kFirst);
+    EXPECT_EQ(first.before, "10.1.1.1");
+    EXPECT_EQ(first.after, audit ? "10.1.1.1" : TargetServerAddress);
+    EXPECT_EQ(first.outcome, audit ? app::Outcome::kNeedsRepair : app::Outcome::kRepaired);
+    EXPECT_EQ(second.after, "10.1.1.1");
+    EXPECT_EQ(second.outcome, audit ? app::Outcome::kNeedsRepair : app::Outcome::kFailed);
+    EXPECT_EQ(second.problem,
+              audit ? platform::WriteProblem::kNone : platform::WriteProblem::kReadOnly);
+    EXPECT_EQ(tally.Records[2].outcome, app::Outcome::kAlreadyCorrect);
+    EXPECT_EQ(AddressIn(kFirst), audit ? "10.1.1.1" : TargetServerAddress);
+  }
+}

@@ -1,0 +1,150 @@
+#include "app/Unattended.h"
+
+#include <exception>
+#include <memory>
+
+#include "app/Version.h"
+#include "platform/dialogs.h"
+#include "platform/report.h"
+
+namespace app {
+
+namespace {
+
+// One cell: a tab or line break inside would split the table.
+std::string Cell(std::string text) {
+  for (char& c : text) {
+    if (c == '\t' || c == '\r' || c == '\n') {
+      c = ' ';
+    }
+  }
+  return text;
+}
+
+std::string ProblemText(const InstallationRecord& record) {
+  switch (record.problem) {
+    case platform::WriteProblem::kNone:
+      return "写入后读回的值仍不同";
+    case platform::WriteProblem::kReadOnly:
+      return "文件只读";
+    case platform::WriteProblem::kAccessDenied:
+      return "拒绝访问";
+    case platform::WriteProblem::kInUse:
+      return "文件正被其他程序使用";
+    case platform::WriteProblem::kRefusedText:
+      return "文件的编码无法原样保存该值";
+    case platform::WriteProblem::kUnknown:
+      break;
+  }
+  return record.systemCode != 0 ? "原因不明（系统错误 " + std::to_string(record.systemCode) + "）"
+                                : "原因不明";
+}
+
+std::string OutcomeText(const InstallationRecord& record) {
+  switch (record.outcome) {
+    case Outcome::kAlreadyCorrect:
+      return "已是新地址";
+    case Outcome::kRepaired:
+      return "已修复";
+    case Outcome::kNeedsRepair:
+      return "需要修复";
+    case Outcome::kFailed:
+      break;
+  }
+  return "修复失败: " + ProblemText(record);
+}
+
+}  // namespace
+
+int ExitCodeOf(const Tally& tally) {
+  if (tally.FoundCount == 0) {
+    return kExitNoneFound;
+  }
+  return tally.CorrectCount == tally.FoundCount ? kExitAllCorrect : kExitSomeWrong;
+}
+
+std::string FormatReport(const ReportContext& context, const Tally& tally, int exitCode,
+                         bool heading) {
+  const std::string lead = Cell(context.computer) + "\t" + Cell(context.time) + "\t" +
+                           Cell(context.version) + "\t" + Cell(context.address) + "\t" +
+                           (context.audit ? "检查" : "修复") + "\t";
+  const auto row = [&lead](const std::string& folder, const std::string& before,
+                           const std::string& after, const std::string& result) {
+    return lead + Cell(folder) + "\t" + Cell(before) + "\t" + Cell(after) + "\t" + Cell(result) +
+           "\r\n";
+  };
+  std::string text;
+  if (heading) {
+    text += "计算机\t时间\t版本\t目标地址\t模式\t安装目录\t原地址\t现地址\t结果\r\n";
+  }
+  for (const InstallationRecord& record : tally.Records) {
+    text += row(record.folder, record.before, record.after, OutcomeText(record));
+  }
+  if (tally.Records.empty() && context.error.empty()) {
+    text += row("", "", "", "未找到安装目录");
+  }
+  for (const std::string& note : context.notes) {
+    text += row("", "", "", "备注: " + note);
+  }
+  if (!context.error.empty()) {
+    text += row("", "", "", "发现错误 - " + context.error);
+  }
+  text += row("（汇总）", "", "",
+              "找到 " + std::to_string(tally.FoundCount) + " 个，其中 " +
+                  std::to_string(tally.CorrectCount) + " 个为新地址，退出代码 " +
+                  std::to_string(exitCode));
+  return text;
+}
+
+int RunUnattended(const CommandLine& line) {
+  if (line.mode == RunMode::kRefused) {
+    platform::WriteToConsole(line.refusal + "\r\n（zelfix /? 显示用法）\r\n", true);
+    return kExitCouldNotRun;
+  }
+  if (line.mode == RunMode::kHelp) {
+    if (platform::HasStandardOutput()) {
+      platform::WriteToConsole(UsageText() + "\r\n", false);
+    } else {
+      // Started from Explorer or a shortcut: a box is the only place the usage can show.
+      platform::CurrentDialogs().ShowMessageBox(UsageText(), kMessageTitle,
+                                                platform::kMbOk | platform::kMbIconAsterisk);
+    }
+    return kExitAllCorrect;
+  }
+
+  // The log first: an unlogged change on a fleet could not be audited.
+  std::unique_ptr<platform::ReportFile> log;
+  if (!line.logFile.empty()) {
+    std::string error;
+    log = platform::OpenReportFile(line.logFile, error);
+    if (!log) {
+      platform::WriteToConsole(error + "\r\n", true);
+      return kExitCouldNotRun;
+    }
+  }
+
+  ReportContext context;
+  context.audit = line.mode == RunMode::kCheck;
+  context.version = kVersionText;
+  context.address = TargetServerAddress;
+  Tally tally;
+  tally.AuditOnly = context.audit;
+  int exitCode = kExitCouldNotRun;
+  try {
+    context.computer = platform::ComputerName();
+    context.time = platform::LocalTimeText();
+    RepairAllInstallations(tally);
+    exitCode = ExitCodeOf(tally);
+  } catch (const std::exception& error) {
+    context.error = error.what();
+  }
+
+  platform::WriteToConsole(FormatReport(context, tally, exitCode, true), false);
+  if (log && !log->Append(FormatReport(context, tally, exitCode, log->Empty()))) {
+    platform::WriteToConsole("无法写入日志文件 " + line.logFile + "\r\n", true);
+    return kExitCouldNotRun;
+  }
+  return exitCode;
+}
+
+}  // namespace app

@@ -1,0 +1,187 @@
+// win32 report services: CommandLineToArgvW, GetComputerNameW, GetLocalTime, a file
+// opened with FILE_APPEND_DATA, WriteConsoleW.
+//
+// Implements: everything in report.h, the log in UTF-16LE. The console gets
+// WriteConsoleW, which shows Chinese right at any code page; a file or pipe as standard
+// output or error gets text in the console's output code page, as console programs
+// write it.
+#include "platform/report.h"
+
+#include <windows.h>
+// After windows.h, which it builds on.
+#include <shellapi.h>
+
+#include <cstdio>
+
+#include "platform/win32/wide.h"
+
+namespace platform {
+
+namespace {
+
+bool WriteBytes(HANDLE handle, const char* data, std::size_t left) {
+  while (left > 0) {
+    const DWORD chunk = left > 0x10000 ? 0x10000 : static_cast<DWORD>(left);
+    DWORD written = 0;
+    if (!WriteFile(handle, data, chunk, &written, nullptr) || written == 0) {
+      return false;
+    }
+    data += written;
+    left -= written;
+  }
+  return true;
+}
+
+class Win32ReportFile : public ReportFile {
+ public:
+  explicit Win32ReportFile(HANDLE handle) : handle_(handle) {}
+  ~Win32ReportFile() override { CloseHandle(handle_); }
+  Win32ReportFile(const Win32ReportFile&) = delete;
+  Win32ReportFile& operator=(const Win32ReportFile&) = delete;
+
+  bool Append(const std::string& text) override {
+    std::wstring wide = win32::Widen(text);
+    if (Empty()) {
+      // Only at the start of the file: a mark between two runs' reports would show.
+      wide.insert(wide.begin(), L'\xFEFF');
+    }
+    return WriteBytes(handle_, reinterpret_cast<const char*>(wide.data()),
+                      wide.size() * sizeof(wchar_t));
+  }
+
+  bool Empty() override {
+    LARGE_INTEGER size{};
+    return GetFileSizeEx(handle_, &size) && size.QuadPart == 0;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+std::string SystemMessage(DWORD code) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = length ? std::wstring(text, length) : std::wstring();
+  LocalFree(text);
+  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
+    message.pop_back();
+  }
+  return win32::Narrow(message) + " (" + std::to_string(code) + ")";
+}
+
+// `text` in the code page a reader of redirected output decodes with: the console's
+// output code page (what cmd's tools and PowerShell's [Console]::OutputEncoding use), or
+// the OEM code page - the console's default - when the process has no console.
+std::string InOutputCodePage(const std::wstring& text) {
+  if (text.empty()) {
+    return std::string();
+  }
+  UINT codePage = GetConsoleOutputCP();
+  if (codePage == 0) {
+    codePage = GetOEMCP();
+  }
+  const int length = static_cast<int>(text.size());
+  // A character the code page lacks becomes its default character, not a look-alike.
+  // UTF-8 and a few others take no flags; they refuse the call, and get it without.
+  DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  int bytes =
+      WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
+  if (bytes == 0 && flags != 0) {
+    flags = 0;
+    bytes = WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
+  }
+  std::string narrow(static_cast<std::size_t>(bytes), '\0');
+  if (bytes > 0) {
+    WideCharToMultiByte(codePage, flags, text.data(), length, narrow.data(), bytes, nullptr,
+                        nullptr);
+  }
+  return narrow;
+}
+
+HANDLE StandardHandle(bool toError) {
+  const HANDLE handle = GetStdHandle(toError ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
+}
+
+}  // namespace
+
+std::vector<std::string> CommandLineArguments(int, char**) {
+  std::vector<std::string> arguments;
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr) {
+    return arguments;
+  }
+  for (int i = 1; i < count; ++i) {
+    arguments.push_back(win32::Narrow(wide[i]));
+  }
+  LocalFree(wide);
+  return arguments;
+}
+
+std::string ComputerName() {
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+  if (!GetComputerNameW(name, &size)) {
+    return std::string();
+  }
+  return win32::Narrow(name, size);
+}
+
+std::string LocalTimeText() {
+  SYSTEMTIME local{};
+  GetLocalTime(&local);
+  TIME_ZONE_INFORMATION zone{};
+  const DWORD which = GetTimeZoneInformation(&zone);
+  LONG bias = zone.Bias;  // minutes to add to local time for UTC
+  if (which == TIME_ZONE_ID_DAYLIGHT) {
+    bias += zone.DaylightBias;
+  } else if (which == TIME_ZONE_ID_STANDARD) {
+    bias += zone.StandardBias;
+  }
+  const long offset = -bias;
+  const long magnitude = offset < 0 ? -offset : offset;
+  char text[48] = {};
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u %c%02ld:%02ld", local.wYear,
+                local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond,
+                offset < 0 ? '-' : '+', magnitude / 60, magnitude % 60);
+  return text;
+}
+
+std::unique_ptr<ReportFile> OpenReportFile(const std::string& path, std::string& error) {
+  // Readers and other writers may share it: a site's collector reads while PCs append.
+  const HANDLE handle =
+      CreateFileW(win32::Widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    error = "无法打开日志文件 " + path + ": " + SystemMessage(GetLastError());
+    return nullptr;
+  }
+  return std::make_unique<Win32ReportFile>(handle);
+}
+
+bool WriteToConsole(const std::string& text, bool toError) {
+  const HANDLE handle = StandardHandle(toError);
+  if (handle == nullptr) {
+    return false;
+  }
+  const std::wstring wide = win32::Widen(text);
+  DWORD mode = 0;
+  if (GetConsoleMode(handle, &mode)) {
+    DWORD written = 0;
+    return WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) !=
+           FALSE;
+  }
+  // A file or pipe: `$r = zelfix /check`, `| findstr` and `> report.txt` read it as text.
+  const std::string narrow = InOutputCodePage(wide);
+  // Nothing from something: the conversion failed.
+  return (!narrow.empty() || wide.empty()) && WriteBytes(handle, narrow.data(), narrow.size());
+}
+
+bool HasStandardOutput() {
+  return StandardHandle(false) != nullptr;
+}
+
+}  // namespace platform
