@@ -3,9 +3,11 @@
 #include <exception>
 
 #include "app/Module1.h"
+#include "platform/process.h"
 #include "platform/window.h"
 
 int main() {
+  platform::PrepareProcess();
   try {
     app::Main();
     platform::RunEventLoop();
