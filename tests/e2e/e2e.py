@@ -456,12 +456,19 @@ CRITICAL_ERRORS_OFF = 0x8001  # SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX
 
 def error_mode_problem(log):
     """What in the relay trace shows critical-error boxes on at the program's first file
-    lookup; None when they were off."""
+    lookup; None when they were off. The program is the process that shows the boxes
+    (the trace holds Wine's launcher too: each line starts with process and thread)."""
+    calls = []
     for line in log.splitlines():
-        call = re.search(r":Call [\w.]+\.(\w+)\(([^)]*)\)", line)
-        if not call:
+        call = re.match(r"([0-9a-f]+):[0-9a-f]+:Call [\w.]+\.(\w+)\(([^)]*)\)", line)
+        if call:
+            calls.append((*call.groups(), line))
+    program = next((pid for pid, name, _, _ in calls if name == "MessageBoxW"), None)
+    if program is None:
+        return "no MessageBoxW in the relay trace: the program's own calls cannot be told apart"
+    for pid, name, arguments, line in calls:
+        if pid != program:
             continue
-        name, arguments = call.groups()
         if name == "SetErrorMode" and int(arguments, 16) & CRITICAL_ERRORS_OFF == \
                 CRITICAL_ERRORS_OFF:
             return None
@@ -764,7 +771,7 @@ class Wine:
         self.scenario, self.shot_count = scenario.name, 0
         self.steps, self.began, self.first_box = steps, time.time(), None
         self.process = process = subprocess.Popen(
-            self.command([str(self.exe)], debug="+msgbox,+relay"), cwd=drives / "c",
+            self.command([str(self.exe)], debug="+pid,+msgbox,+relay"), cwd=drives / "c",
             stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
             start_new_session=True)
         shown, window = [], None

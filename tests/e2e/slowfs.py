@@ -9,7 +9,7 @@ serial files that Wine looks for when its server starts), so that Wine can start
 other lookup and the root's listing answer only after HANG seconds, as a mapped network
 drive does whose server moved.
 slow: BACKING's files, except that each name in the root and the root's listing take
-DELAY seconds the first time, as a disk spinning up.
+DELAY seconds the first time, as on a disk spinning up.
 
 Runs in the foreground until killed; ready once MOUNTPOINT is a mount point.
 """
@@ -65,16 +65,19 @@ class Slow(Operations):
 
     def __init__(self, backing):
         self.backing = backing
+        self.answered = set()  # what was read once answers at once, as from a cache
 
     def real(self, path):
         return self.backing + path
 
-    def late(self, path):
-        if path.count("/") == 1 and path != "/" and path not in WINE_PROBES:
+    def late(self, what, path):
+        if path.count("/") == 1 and path not in WINE_PROBES and (what, path) not in self.answered:
             wait(DELAY)
+            self.answered.add((what, path))
 
     def getattr(self, path, fh=None):
-        self.late(path)
+        if path != "/":
+            self.late("lookup", path)
         try:
             info = os.lstat(self.real(path))
         except OSError as error:
@@ -84,8 +87,7 @@ class Slow(Operations):
             "st_ctime")}
 
     def readdir(self, path, fh):
-        if path == "/":
-            wait(DELAY)
+        self.late("listing", path)
         return [".", ".."] + os.listdir(self.real(path))
 
     def statfs(self, path):
