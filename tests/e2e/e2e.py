@@ -792,6 +792,7 @@ class Wine:
                     if step.expect:
                         window = self.window(step.expect, f"the key {step.key}")
                         took = time.time() - pressed
+                        self.log(f"the window showed {step.expect} {took:.1f} s after the key")
                         if step.within is not None and took > step.within:
                             raise Failure(f"wine: the window showed {step.expect} {took:.1f} s "
                                           f"after the key {step.key}, more than {step.within} s")
