@@ -395,7 +395,8 @@ def fuse_unavailable(folder):
     """Why FUSE file systems cannot be mounted here, or None when they can."""
     if not os.path.exists("/dev/fuse"):
         return "there is no /dev/fuse"
-    if run([DEBIAN_PYTHON, "-c", "import fusepy"]).returncode != 0:
+    if not os.path.exists(DEBIAN_PYTHON) or \
+            run([DEBIAN_PYTHON, "-c", "import fusepy"]).returncode != 0:
         return f"{DEBIAN_PYTHON} cannot import fusepy (Debian's python3-fusepy)"
     folder.mkdir(parents=True, exist_ok=True)
     try:
@@ -1048,7 +1049,7 @@ def main():
     unmount_under(work)
     shutil.rmtree(work, ignore_errors=True)
     start = time.time()
-    passed, failed = 0, 0
+    passed, failed, skipped = 0, 0, 0
     wine = None
     try:
         for folder in (shots, logs):
@@ -1068,6 +1069,7 @@ def main():
             ok, bad = play_scenario(wine, builds, scenario, work / "runs" / scenario.name, logs,
                                     no_fuse)
             passed, failed = passed + ok, failed + bad
+            skipped += len(builds) if scenario.fuse and no_fuse else 0
     except Failure as failure:
         failed += 1
         print(f"e2e: {failure}")
@@ -1077,7 +1079,8 @@ def main():
         unmount_under(work)
     print(f"e2e: screenshots in {shots}, logs in {logs}")
     print(f"e2e: whole suite took {time.time() - start:.0f} s")
-    print(f"e2e: {passed} passed, {failed} failed")
+    print(f"e2e: {passed} passed, {failed} failed"
+          + (f", {skipped} SKIPPED: FUSE cannot mount here" if skipped else ""))
     return 1 if failed or not passed else 0
 
 
