@@ -82,8 +82,10 @@ class Slow(Operations):
 def main():
     mode, mountpoint = sys.argv[1], sys.argv[2]
     operations = Dead() if mode == "dead" else Slow(os.path.abspath(sys.argv[3]))
-    # allow_other: Wine runs as another user; intr: interrupted requests are told.
-    FUSE(operations, mountpoint, foreground=True, allow_other=True, intr=True)
+    # allow_other: Wine runs as another user; intr: interrupted requests are told;
+    # auto_unmount: the mount goes with this process, even when it is killed.
+    FUSE(operations, mountpoint, foreground=True, allow_other=True, intr=True,
+         auto_unmount=True)
 
 
 if __name__ == "__main__":
