@@ -164,7 +164,7 @@ D86_INSTALL = "D:/Program Files (x86)/TAMO/ZEL1/BIN/ZEL1.SYS"
 TO_D = [Key("d", "d d", {"drive": "d:", "focus": "ComboBox"}),
         Key("Tab", None, {"focus": "ListBox", "highlighted": "D:\\"})]
 
-# An installation on a drive that answers late, one on C:; F: answers never or not.
+# One installation on C:, one on G:, which answers late; in dead-drive F: never answers.
 SLOW_FILES = {C_INSTALL: OLD, G86_INSTALL: OLD}
 SLOW_CHANGED = {C_INSTALL: NEW, G86_INSTALL: NEW}
 
