@@ -6,10 +6,12 @@
 #include "app/CommandLine.h"
 #include "app/Module1.h"
 #include "app/Unattended.h"
+#include "platform/process.h"
 #include "platform/report.h"
 #include "platform/window.h"
 
 int main(int argc, char** argv) {
+  platform::PrepareProcess();
   // Parsed before anything is read or written: a refused line touches nothing.
   const app::CommandLine line = app::ParseCommandLine(platform::CommandLineArguments(argc, argv));
   if (line.mode != app::RunMode::kInteractive) {

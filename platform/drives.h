@@ -4,8 +4,11 @@
 //        file search.
 // posix: the drives of the Wine prefix (platform/posix/winpath.h); a drive whose link
 //        leads nowhere is listed but not ready, like a drive without a medium.
+// Both: a drive that does not answer is listed without its label and counts as not
+//        ready (SilentDrives below).
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,5 +38,17 @@ std::optional<std::vector<std::string>> ListSubfolders(const std::string& folder
 // cannot be opened.
 enum class FolderState { kReadable, kMissing, kAccessDenied };
 FolderState CheckFolder(const std::string& folder);
+
+// A drive that did not answer in time (a mapped drive whose server has gone): from then
+// on it counts as missing, like a drive without a medium. Every lookup on a drive waits
+// for it to answer first, all drives probed at once, for at most 8 s in all
+// (platform/driveprobe.h).
+struct SilentDrive {
+  char letter = 'c';                   // lower case
+  std::chrono::milliseconds waited{};  // how long it was given
+};
+
+// The drives that did not answer so far in this run, in the order they were given up.
+std::vector<SilentDrive> SilentDrives();
 
 }  // namespace platform

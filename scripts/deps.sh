@@ -13,6 +13,7 @@ if [ "${1:-all}" != native ]; then
   packages="$packages openbox x11-utils"  # the end-to-end suite's window manager, xprop
   packages="$packages wine32:i386"  # 32-bit Wine, from Debian's i386 multiarch
   packages="$packages osslsigncode openssl unzip"  # signing and checking the release
+  packages="$packages fuse3 python3-fusepy"  # the end-to-end suite's slow drives
 fi
 
 missing=""

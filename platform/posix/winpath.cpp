@@ -341,11 +341,28 @@ std::optional<std::string> DriveRoot(char drive) {
     return drive == 'z' ? std::optional<std::string>("/") : std::nullopt;
   }
   const std::string link = *devices + "/" + drive + ":";
+  // lstat first: the link itself lies in the prefix and always answers.
   struct stat info {};
-  if (stat(link.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+  if (lstat(link.c_str(), &info) != 0 || !DriveAnswers(DriveRef{link, drive}, PrefixDrives) ||
+      stat(link.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
     return std::nullopt;
   }
   return link;
+}
+
+std::vector<DriveRef> PrefixDrives() {
+  const std::optional<std::string> devices = DosDevicesFolder();
+  if (!devices) {
+    return {};
+  }
+  std::vector<DriveRef> drives;
+  for (char drive = 'a'; drive <= 'z'; ++drive) {
+    const std::string link = *devices + "/" + drive + ":";
+    if (Exists(link)) {
+      drives.push_back(DriveRef{link, drive});
+    }
+  }
+  return drives;
 }
 
 std::vector<char> ReadyDriveLetters() {

@@ -32,6 +32,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/driveprobe.h"
+
 namespace platform::posix {
 
 // A Windows path taken apart: an absolute location on a drive, "." and ".." resolved.
@@ -47,12 +49,18 @@ struct WindowsPath {
 // device path, or a drive letter the prefix does not have.
 std::optional<WindowsPath> ParseWindowsPath(std::string_view path);
 
-// The host folder a drive letter stands for, or nothing when there is no such drive.
+// The host folder a drive letter stands for, or nothing when there is no such drive or
+// it does not answer (platform/driveprobe.h): nothing looks below a link to a mount
+// whose server has gone.
 std::optional<std::string> DriveRoot(char drive);
 
 // The letters of the drives that are ready (DriveRoot has a folder for them), lower
 // case, in alphabetical order.
 std::vector<char> ReadyDriveLetters();
+
+// Every drive the prefix names, as the drive probes know it (platform/driveprobe.h): its
+// link in the prefix and its letter. Nothing without a prefix.
+std::vector<DriveRef> PrefixDrives();
 
 // Every drive letter the prefix names, ready or not: a link whose target is missing is a
 // drive without a medium (DriveRoot has nothing for it, so nothing on it resolves).

@@ -1,36 +1,51 @@
 // win32 drives and folders: GetLogicalDriveStringsW, GetVolumeInformationW,
-// GetCurrentDirectoryW and the file search.
+// GetCurrentDirectoryW and the file search; the drive probe (platform/driveprobe.h).
 //
 // Implements: every logical drive with its volume label, the process's current folder,
-// the subfolders of a folder, whether a folder may be read. Not implemented: per-drive
-// current folders other than the process's own.
+// the subfolders of a folder, whether a folder may be read; a drive that does not answer
+// as one without a medium. Not implemented: per-drive current folders other than the
+// process's own; a bound on network paths (\\server\share), which name no drive.
 #include "platform/drives.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <string_view>
 
+#include "platform/driveprobe.h"
 #include "platform/filesearch.h"
 #include "platform/text.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/reach.h"
 #include "platform/win32/wide.h"
 
 namespace platform {
 
 namespace {
 
-// A drive without a medium must answer "not ready", not ask the operator to insert a
-// disk.
-class QuietDriveErrors {
- public:
-  QuietDriveErrors() { SetThreadErrorMode(SEM_FAILCRITICALERRORS, &previous_); }
-  ~QuietDriveErrors() { SetThreadErrorMode(previous_, nullptr); }
-  QuietDriveErrors(const QuietDriveErrors&) = delete;
-  QuietDriveErrors& operator=(const QuietDriveErrors&) = delete;
+DriveRef RefOf(char letter) {
+  return DriveRef{std::string(1, AsciiUpper(letter)) + ":\\", AsciiLower(letter)};
+}
 
- private:
-  DWORD previous_ = 0;
-};
+std::string LabelOf(const std::string& root) {
+  wchar_t label[MAX_PATH + 1] = {};
+  if (GetVolumeInformationW(win32::Widen(root).c_str(), label, MAX_PATH + 1, nullptr, nullptr,
+                            nullptr, nullptr, 0)) {
+    return win32::Narrow(label);
+  }
+  return std::string();
+}
+
+std::vector<DriveRef> PresentDrives() {
+  std::vector<DriveRef> drives;
+  const DWORD present = GetLogicalDrives();
+  for (int i = 0; i < 26; ++i) {
+    if ((present & (1u << i)) != 0) {
+      drives.push_back(RefOf(static_cast<char>('a' + i)));
+    }
+  }
+  return drives;
+}
 
 bool IsRoot(const std::string& folder) {
   return folder.size() <= 3 && folder.size() >= 2 && folder[1] == ':';
@@ -46,9 +61,43 @@ std::string EveryEntryOf(std::string folder) {
 
 }  // namespace
 
+void ProbeDrive(const std::string& root) {
+  LabelOf(root);
+  // A name below the root: a volume's data may come from a cache, a lookup goes to the
+  // drive. Not a listing: under Wine a listing holds a lock that every other listing of
+  // the process waits for.
+  GetFileAttributesW((win32::Widen(root) + L"Program Files").c_str());
+}
+
+// The boxes say nothing of it: a drive that does not answer is one without a medium.
+void TellSilentDrive(const SilentDrive&) {}
+
+namespace win32 {
+
+bool DriveOfPathAnswers(const std::string& path) {
+  std::string_view rest = path;
+  if (rest.size() >= 6 && rest.substr(0, 4) == "\\\\?\\" && rest[5] == ':') {
+    rest.remove_prefix(4);
+  } else if (rest.size() >= 2 && IsPathSeparator(rest[0]) && IsPathSeparator(rest[1])) {
+    return true;
+  }
+  char letter = 0;
+  if (rest.size() >= 2 && rest[1] == ':' && IsAsciiLetter(rest[0])) {
+    letter = rest[0];
+  } else if (const std::string current = CurrentFolder();
+             current.size() >= 2 && current[1] == ':' && IsAsciiLetter(current[0])) {
+    letter = current[0];
+  } else {
+    return true;
+  }
+  return DriveAnswers(RefOf(letter), PresentDrives);
+}
+
+}  // namespace win32
+
 std::vector<DriveInfo> ListDrives() {
-  QuietDriveErrors quiet;
   std::vector<DriveInfo> drives;
+  std::vector<DriveRef> refs;
   const DWORD needed = GetLogicalDriveStringsW(0, nullptr);
   if (needed == 0) {
     return drives;
@@ -66,12 +115,16 @@ std::vector<DriveInfo> ListDrives() {
     }
     DriveInfo drive;
     drive.letter = static_cast<char>(towlower(root[0]));
-    wchar_t label[MAX_PATH + 1] = {};
-    if (GetVolumeInformationW(root.c_str(), label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr,
-                              0)) {
-      drive.label = win32::Narrow(label);
-    }
     drives.push_back(drive);
+    refs.push_back(RefOf(drive.letter));
+  }
+  // A drive that does not answer holds the list up only a moment; it is listed without
+  // its label.
+  const std::vector<bool> answered = AnsweredWithin(refs, kDriveListPatience);
+  for (std::size_t i = 0; i < drives.size(); ++i) {
+    if (answered[i]) {
+      drives[i].label = LabelOf(refs[i].root);
+    }
   }
   return drives;
 }
@@ -89,7 +142,9 @@ std::string CurrentFolder() {
 }
 
 std::optional<std::vector<std::string>> ListSubfolders(const std::string& folder) {
-  QuietDriveErrors quiet;
+  if (!win32::DriveOfPathAnswers(folder)) {
+    return std::nullopt;
+  }
   const DWORD attributes = GetFileAttributesW(win32::Widen(folder).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     return std::nullopt;
@@ -114,7 +169,9 @@ std::optional<std::vector<std::string>> ListSubfolders(const std::string& folder
 }
 
 FolderState CheckFolder(const std::string& folder) {
-  QuietDriveErrors quiet;
+  if (!win32::DriveOfPathAnswers(folder)) {
+    return FolderState::kMissing;
+  }
   WIN32_FIND_DATAW data{};
   const win32::FindHandle search(FindFirstFileW(win32::Widen(EveryEntryOf(folder)).c_str(), &data));
   if (search) {

@@ -1,9 +1,11 @@
-// win32 file search: FindFirstFileW / FindNextFileW / FindClose, nothing added.
+// win32 file search: FindFirstFileW / FindNextFileW / FindClose, on a drive that answers
+// (platform/driveprobe.h).
 #include "platform/filesearch.h"
 
 #include <windows.h>
 
 #include "platform/win32/handles.h"
+#include "platform/win32/reach.h"
 #include "platform/win32/wide.h"
 
 namespace platform {
@@ -17,6 +19,9 @@ FoundEntry ToEntry(const WIN32_FIND_DATAW& data) {
 }  // namespace
 
 std::optional<FoundEntry> FindFirstEntry(const std::string& path) {
+  if (!win32::DriveOfPathAnswers(path)) {
+    return std::nullopt;
+  }
   WIN32_FIND_DATAW data{};
   const win32::FindHandle search(FindFirstFileW(win32::Widen(path).c_str(), &data));
   if (!search) {
@@ -27,6 +32,9 @@ std::optional<FoundEntry> FindFirstEntry(const std::string& path) {
 
 std::vector<FoundEntry> FindEntries(const std::string& path) {
   std::vector<FoundEntry> entries;
+  if (!win32::DriveOfPathAnswers(path)) {
+    return entries;
+  }
   WIN32_FIND_DATAW data{};
   const win32::FindHandle search(FindFirstFileW(win32::Widen(path).c_str(), &data));
   if (!search) {

@@ -21,6 +21,13 @@ with the X window list watched all the while and the MessageBoxW trace read afte
 report (in the log and on standard output) is checked row by row, and every file they do
 not repair must keep its modification time.
 
+On the Windows builds the relay trace must show critical-error boxes turned off before the
+program's first file lookup.
+
+Drives that answer late or never are FUSE file systems (slowfs.py, with Debian's Python
+and python3-fusepy), mounted afresh for each run and always unmounted after it. Where FUSE
+cannot mount, their scenarios are skipped with a SKIP line saying why; they never pass.
+
 Every wait is for a state, polled until one deadline; a failure says what was awaited,
 for how long, and what was seen last. <build>/e2e/logs holds, per scenario and build, the
 program's output and the suite's steps (each key, each run of boxreader with its exit
@@ -45,11 +52,15 @@ import subprocess
 import sys
 import tempfile
 import time
+from contextlib import contextmanager
 from dataclasses import dataclass, field
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
 TIMEOUT = 20  # seconds for a box, the window or the program's end to appear
+DRIVE_BOUND = 10  # seconds a drive that does not answer may hold the program up
+SLOWFS = Path(__file__).resolve().parent / "slowfs.py"
+DEBIAN_PYTHON = "/usr/bin/python3"  # where python3-fusepy is installed
 WINE_USER = "zelfix-wine"
 PR_SET_PDEATHSIG = 1  # prctl: the signal a child gets when its parent ends
 
@@ -120,6 +131,7 @@ class Key:
     key: str
     native: str = None
     expect: dict = field(default_factory=dict)
+    within: float = None  # seconds in which the window must show `expect` (Wine only)
 
 
 # answer: (xdotool key, native input line, button code)
@@ -143,6 +155,10 @@ class Scenario:
     report: tuple = None  # ("检查" or "修复", rows of folder, before, after, result)
     log: str = None  # "D:/path": where the log goes; its report is checked when `report` is
     readonly_folders: tuple = ()
+    fuse: dict = field(default_factory=dict)  # drive letter -> "dead" or "slow" (slowfs.py)
+    # (scenario, seconds): the first box at most this much later than in that scenario,
+    # played before on the same build.
+    within: tuple = None
 
 
 C_INSTALL = "C:/Program Files/TAMO/ZEL1/BIN/ZEL1.SYS"
@@ -161,6 +177,10 @@ D86_INSTALL = "D:/Program Files (x86)/TAMO/ZEL1/BIN/ZEL1.SYS"
 # The folder window from the drive list: choose D:, then into the folder list.
 TO_D = [Key("d", "d d", {"drive": "d:", "focus": "ComboBox"}),
         Key("Tab", None, {"focus": "ListBox", "highlighted": "D:\\"})]
+
+# One installation on C:, one on G:, which answers late; in dead-drive F: never answers.
+SLOW_FILES = {C_INSTALL: OLD, G86_INSTALL: OLD}
+SLOW_CHANGED = {C_INSTALL: NEW, G86_INSTALL: NEW}
 
 SCENARIOS = [
     Scenario("typical-road", {C_INSTALL: OLD}, [Box(INFORMATION, COMPLETION, "ok")],
@@ -227,6 +247,18 @@ SCENARIOS = [
         Window({"highlighted": "TAMO"}),
         Key("Escape", "cancel"),
     ], readonly=(D_TAMO,), folders=("D:/Data",)),
+    Scenario("slow-drive", SLOW_FILES, [Box(INFORMATION, COMPLETION, "ok")],
+             changed=SLOW_CHANGED, fuse={"g": "slow"}),
+    Scenario("dead-drive", SLOW_FILES, [Box(INFORMATION, COMPLETION, "ok")],
+             changed=SLOW_CHANGED, fuse={"f": "dead", "g": "slow"},
+             within=("slow-drive", DRIVE_BOUND)),
+    Scenario("dead-drive-window", {D_APPS: OLD}, [
+        Box(WARNING, NOTHING_FOUND, "ok"),
+        Window({"focus": "ComboBox", "drive": "c:", "highlighted": "C:\\"}),
+        # Like a drive without a medium: no box, the folder list keeps its folder.
+        Key("f", "d f", {"drive": "f:", "highlighted": "C:\\"}, within=DRIVE_BOUND),
+        Key("Escape", "cancel"),
+    ], fuse={"f": "dead"}),
 ]
 
 
@@ -352,6 +384,79 @@ def run(argv, **kwargs):
 
 
 # ---------------------------------------------------------------------------------------
+# Drives that answer late or never
+
+
+def unmount(point):
+    """Lazily, so that it works even while a request hangs."""
+    for program in ("fusermount", "fusermount3"):
+        if shutil.which(program) and run([program, "-uz", str(point)]).returncode == 0:
+            return
+    run(["umount", "-l", str(point)])
+
+
+def unmount_under(folder):
+    """Mounts that a killed run left behind below `folder`."""
+    inside = str(folder.resolve()) + "/"
+    for line in Path("/proc/mounts").read_text().splitlines():
+        point = line.split()[1].replace("\\040", " ")
+        if point.startswith(inside):
+            unmount(point)
+
+
+@contextmanager
+def slow_drives(drives, kinds):
+    """Mounts slowfs.py at drives/<letter>-<kind> for each drive letter in `kinds` (a slow
+    one over the drive's folder); answers {letter: mount point}. Whatever happens, the
+    servers are killed (which ends every request still waiting for them) and the mount
+    points unmounted."""
+    libc = ctypes.CDLL(None)
+    orphaned = lambda: libc.prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
+    servers, points = [], {}
+    try:
+        for letter, kind in kinds.items():
+            point = drives / f"{letter}-{kind}"
+            point.mkdir(exist_ok=True)
+            argv = [DEBIAN_PYTHON, str(SLOWFS), kind, str(point)]
+            if kind == "slow":
+                argv.append(str(drives / letter))
+            log_path = drives / f"{letter}-{kind}.log"
+            with open(log_path, "wb") as log:
+                server = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=log,
+                                          stderr=subprocess.STDOUT, preexec_fn=orphaned)
+            servers.append((server, point))
+            deadline = time.time() + TIMEOUT
+            while not os.path.ismount(point):
+                if server.poll() is not None or time.time() > deadline:
+                    raise Failure(f"FUSE: the {kind} drive {letter.upper()}: was not mounted at "
+                                  f"{point} within {TIMEOUT} s ({Wine.ended(server)}):\n"
+                                  + tail(log_path.read_text(errors="replace")))
+                time.sleep(0.05)
+            points[letter] = point
+        yield points
+    finally:
+        for server, point in servers:
+            server.kill()
+            server.wait()
+            unmount(point)
+
+
+def fuse_unavailable(folder):
+    """Why FUSE file systems cannot be mounted here, or None when they can."""
+    if not os.path.exists("/dev/fuse"):
+        return "there is no /dev/fuse"
+    if not os.path.exists(DEBIAN_PYTHON) or \
+            run([DEBIAN_PYTHON, "-c", "import fusepy"]).returncode != 0:
+        return f"{DEBIAN_PYTHON} cannot import fusepy (Debian's python3-fusepy)"
+    folder.mkdir(parents=True, exist_ok=True)
+    try:
+        with slow_drives(folder, {"x": "dead"}):
+            return None
+    except Failure as failure:
+        return str(failure)
+
+
+# ---------------------------------------------------------------------------------------
 # Wine's debug output
 
 
@@ -392,6 +497,35 @@ def wine_boxes(log):
         elif ":Ret  user32.MessageBoxW()" in line and boxes:
             boxes[-1]["answer"] = int(re.search(r"retval=([0-9a-fA-F]+)", line).group(1), 16)
     return boxes
+
+
+# The calls that look up a file, as the relay trace names them.
+LOOKUPS = ("GetFileAttributesW", "FindFirstFileW", "GetVolumeInformationW",
+           "GetPrivateProfileStringW")
+CRITICAL_ERRORS_OFF = 0x8001  # SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX
+
+
+def error_mode_problem(log):
+    """What in the relay trace shows critical-error boxes on at the program's first file
+    lookup; None when they were off. The program is the process that shows the boxes
+    (the trace holds Wine's launcher too: each line starts with process and thread)."""
+    calls = []
+    for line in log.splitlines():
+        call = re.match(r"([0-9a-f]+):[0-9a-f]+:Call [\w.]+\.(\w+)\(([^)]*)\)", line)
+        if call:
+            calls.append((*call.groups(), line))
+    program = next((pid for pid, name, _, _ in calls if name == "MessageBoxW"), None)
+    if program is None:
+        return "no MessageBoxW in the relay trace: the program's own calls cannot be told apart"
+    for pid, name, arguments, line in calls:
+        if pid != program:
+            continue
+        if name == "SetErrorMode" and int(arguments, 16) & CRITICAL_ERRORS_OFF == \
+                CRITICAL_ERRORS_OFF:
+            return None
+        if name in LOOKUPS:
+            return f"a file lookup before critical-error boxes were turned off: {line.strip()}"
+    return "the relay trace shows no SetErrorMode turning critical-error boxes off"
 
 
 # ---------------------------------------------------------------------------------------
@@ -519,9 +653,12 @@ class Wine:
         # re-points these links, so all of them exist from the next start on.
         self.mount(self.work / "blank")
         self.serve()
-        # The relay trace of MessageBoxW alone gives each box's flags, caption and answer.
+        # The relay trace of MessageBoxW gives each box's flags, caption and answer; that
+        # of SetErrorMode and the lookups, whether critical-error boxes were off first.
+        relayed = ["user32.MessageBoxW"] + [f"{dll}.{name}" for name in ("SetErrorMode", *LOOKUPS)
+                                            for dll in ("kernel32", "kernelbase")]
         self.setup(["reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayInclude", "/d",
-                   "user32.MessageBoxW", "/f"], "setting the relay trace")
+                   ";".join(relayed), "/f"], "setting the relay trace")
         # A crash is reported on standard error, never in a box that would stand in the way.
         self.setup(["reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog", "/t",
                    "REG_DWORD", "/d", "0", "/f"], "turning off the crash dialog")
@@ -565,10 +702,15 @@ class Wine:
             time.sleep(0.2)
         return None
 
-    def mount(self, drives):
-        """Points C: to G: at the scenario's folders; C: keeps Windows' own folders."""
+    def mount(self, drives, points=None):
+        """Points C: to G: at the scenario's folders, or at the mount points in `points`
+        (mounted later: the folders are given to the Wine user first); C: keeps Windows'
+        own folders."""
+        points = points or {}
         for letter in "cdefg":
             (drives / letter).mkdir(parents=True, exist_ok=True)
+        for point in points.values():
+            point.mkdir(exist_ok=True)
         for name in ("windows", "users", "ProgramData"):
             place, own = drives / "c" / name, self.prefix / "drive_c" / name
             if place.is_dir():
@@ -581,7 +723,7 @@ class Wine:
             link = self.prefix / "dosdevices" / f"{letter}:"
             if link.is_symlink():
                 link.unlink()
-            link.symlink_to(drives / letter)
+            link.symlink_to(points.get(letter, drives / letter))
         self.own(drives)
 
     def shot(self, state, label):
@@ -625,6 +767,8 @@ class Wine:
         if state is None:
             raise Failure(f"wine: waited {time.time() - began:.1f} s for box {n} "
                           f"({self.program_state()}); expected {step}; {self.last_run}")
+        if n == 1:
+            self.first_box = time.time() - self.began
         state["name"] = self.name_of(state)
         # "&Y" is drawn as an underlined Y.
         state["buttons"] = [b.replace("&", "") for b in state["buttons"]]
@@ -676,9 +820,9 @@ class Wine:
     def play(self, build, scenario, drives, log, steps):
         self.build, self.exe, self.reader = build, BUILDS[build].exe, BUILDS[build].reader
         self.scenario, self.shot_count = scenario.name, 0
-        self.steps, self.began = steps, time.time()
+        self.steps, self.began, self.first_box = steps, time.time(), None
         self.process = process = subprocess.Popen(
-            self.command([str(self.exe)], debug="+msgbox,+relay"), cwd=drives / "c",
+            self.command([str(self.exe)], debug="+pid,+msgbox,+relay"), cwd=drives / "c",
             stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
             start_new_session=True)
         shown, window = [], None
@@ -694,9 +838,15 @@ class Wine:
                                       f"name {name!r}, expected {TITLE!r}")
                     self.shot(window, "window")
                 else:
+                    pressed = time.time()
                     self.key(window["xid"], step.key)
                     if step.expect:
                         window = self.window(step.expect, f"the key {step.key}")
+                        took = time.time() - pressed
+                        self.log(f"the window showed {step.expect} {took:.1f} s after the key")
+                        if step.within is not None and took > step.within:
+                            raise Failure(f"wine: the window showed {step.expect} {took:.1f} s "
+                                          f"after the key {step.key}, more than {step.within} s")
                         if "rows" in step.expect or "highlighted" in step.expect:
                             self.shot(window, "window")
             code = process.wait(TIMEOUT)
@@ -760,7 +910,7 @@ class Wine:
 
 def wine_run(wine, build, scenario, drives, logs):
     populate(drives, scenario)
-    wine.mount(drives)
+    wine.mount(drives, {letter: drives / f"{letter}-{kind}" for letter, kind in scenario.fuse.items()})
     log_path = logs / f"{scenario.name}-{build}.log"
     if scenario.args:
         times = modification_times(drives)
@@ -772,13 +922,18 @@ def wine_run(wine, build, scenario, drives, logs):
         traced = wine_boxes(log_path.read_text(errors="replace"))
         if traced:
             raise Failure(f"wine: {len(traced)} message boxes under a command line: {traced}")
-        return code, [], out_path.read_bytes(), log_path.read_bytes(), times
+        return code, [], out_path.read_bytes(), log_path.read_bytes(), times, None
     # The program's output (with the debug channels) and the suite's own steps: each key
     # and each run of the reader with its exit status and standard error.
     steps_path = logs / f"{scenario.name}-{build}-steps.log"
-    with open(log_path, "wb") as log, open(steps_path, "w") as steps:
+    with slow_drives(drives, scenario.fuse), open(log_path, "wb") as log, \
+            open(steps_path, "w") as steps:
         code, shown = wine.play(build, scenario, drives, log, steps)
-    traced = wine_boxes(log_path.read_text(errors="replace"))
+    trace = log_path.read_text(errors="replace")
+    problem = error_mode_problem(trace)
+    if problem:
+        raise Failure(f"wine: {problem}")
+    traced = wine_boxes(trace)
     if len(traced) != len(shown):
         raise Failure(f"wine: {len(traced)} boxes in the debug log, {len(shown)} seen on screen")
     boxes = []
@@ -795,7 +950,7 @@ def wine_run(wine, build, scenario, drives, logs):
                               f"X window name {state['name']!r}")
         boxes.append({"caption": state["name"], "prompt": full, "flags": trace["flags"],
                       "answer": trace.get("answer")})
-    return code, boxes, b"", b"", {}
+    return code, boxes, b"", b"", {}, wine.first_box
 
 
 # ---------------------------------------------------------------------------------------
@@ -804,10 +959,15 @@ def wine_run(wine, build, scenario, drives, logs):
 
 def native_run(build, scenario, drives, logs):
     populate(drives, scenario)
+    with slow_drives(drives, scenario.fuse) as points:
+        return native_play(build, scenario, drives, logs, points)
+
+
+def native_play(build, scenario, drives, logs, points):
     devices = drives / "prefix" / "dosdevices"
     devices.mkdir(parents=True)
     for letter in "cdefg":
-        (devices / f"{letter}:").symlink_to(Path("../..") / letter)
+        (devices / f"{letter}:").symlink_to(points.get(letter, Path("../..") / letter))
     transcript = drives / "transcript.jsonl"
     lines = []
     for step in scenario.steps:
@@ -819,6 +979,7 @@ def native_run(build, scenario, drives, logs):
            "ZELFIX_BOX_TRANSCRIPT": str(transcript)}
     if scenario.args:
         return native_unattended(build, scenario, drives, logs, env)
+    began = time.time()
     try:
         result = subprocess.run([str(BUILDS[build].exe)],
                                 input="".join(l + "\n" for l in lines).encode(),
@@ -826,7 +987,12 @@ def native_run(build, scenario, drives, logs):
                                 stderr=subprocess.STDOUT, timeout=TIMEOUT)
     except subprocess.TimeoutExpired:
         raise Failure(f"native: the program did not end within {TIMEOUT} s")
+    took = time.time() - began  # its boxes are answered at once
     (logs / f"{scenario.name}-{build}.log").write_bytes(result.stdout)
+    for letter, kind in scenario.fuse.items():
+        note = f"zelfix: drive {letter.upper()}: did not answer within "
+        if kind == "dead" and note.encode() not in result.stdout:
+            raise Failure(f"native: standard error never said {note!r}")
     # The terminal's complaints about an answer or a command it did not understand.
     for complaint in ("未能识别的回答", "未知命令", "没有第", "没有驱动器", "无法打开该目录"):
         if complaint.encode() in result.stdout:
@@ -841,7 +1007,7 @@ def native_run(build, scenario, drives, logs):
         raise Failure(f"native: the window with the caption {TITLE!r} was never drawn")
     records = transcript.read_text().splitlines() if transcript.exists() else []
     boxes = [json.loads(record) for record in records]
-    return result.returncode, boxes, b"", b"", {}
+    return result.returncode, boxes, b"", b"", {}, took
 
 
 def native_unattended(build, scenario, drives, logs, env):
@@ -868,7 +1034,7 @@ def native_unattended(build, scenario, drives, logs, env):
     (logs / f"{scenario.name}-{build}.log").write_bytes(result.stdout + result.stderr)
     if (drives / "transcript.jsonl").exists() or "┌─".encode() in result.stdout:
         raise Failure("native: a box or the window was drawn under a command line")
-    return result.returncode, [], result.stdout, result.stderr, times
+    return result.returncode, [], result.stdout, result.stderr, times, None
 
 
 # ---------------------------------------------------------------------------------------
@@ -989,13 +1155,29 @@ def check_unattended(scenario, build, drives, times, out, err):
                           f"output {out!r}, error {err[-300:]!r}")
 
 
+# (scenario, build) -> seconds from the program's start to its first box
+FIRST_BOX = {}
+
+
 def play_build(wine, build, scenario, drives, logs):
     """Plays the scenario on one build and checks all it showed and left behind."""
     if build == "native":
-        code, boxes, out, err, times = native_run(build, scenario, drives, logs)
+        code, boxes, out, err, times, first = native_run(build, scenario, drives, logs)
     else:
-        code, boxes, out, err, times = wine_run(wine, build, scenario, drives, logs)
+        code, boxes, out, err, times, first = wine_run(wine, build, scenario, drives, logs)
+    FIRST_BOX[scenario.name, build] = first
     compare_boxes(expected_boxes(scenario), boxes, build)
+    if scenario.within:
+        other, seconds = scenario.within
+        before = FIRST_BOX.get((other, build))
+        if before is None:
+            raise Failure(f"{build}: {other} did not pass before, so there is nothing to time "
+                          f"the first box against")
+        print(f"e2e: {scenario.name} [{build}]: first box after {first:.1f} s, in {other} "
+              f"after {before:.1f} s", flush=True)
+        if first > before + seconds:
+            raise Failure(f"{build}: the first box came {first - before:.1f} s later than in "
+                          f"{other}; at most {seconds} s allowed")
     if code != scenario.exit_code:
         raise Failure(f"{build}: exit code {code}, expected {scenario.exit_code}")
     if scenario.args:
@@ -1003,10 +1185,15 @@ def play_build(wine, build, scenario, drives, logs):
     return boxes, check_files(scenario, drives, build)
 
 
-def play_scenario(wine, builds, scenario, folder, logs):
+def play_scenario(wine, builds, scenario, folder, logs, no_fuse):
     """Every build, even when one fails: a fault seen on one build only is telling.
     Answers how many builds passed and how many checks failed."""
     results, failed = {}, 0
+    if scenario.fuse and no_fuse:
+        for build in builds:
+            print(f"SKIP {scenario.name} [{build}]: FUSE cannot mount here: {no_fuse}",
+                  flush=True)
+        return 0, 0
     for build in builds:
         began = time.time()
         try:
@@ -1050,7 +1237,9 @@ def main():
     if unknown:
         sys.exit(f"e2e: no such build or scenario: {', '.join(unknown)}")
     find_builds(root, builds)
-    scenarios = [s for s in SCENARIOS if not args.only or s.name in args.only]
+    # A scenario timed against another brings that one along.
+    named = set(args.only) | {s.within[0] for s in SCENARIOS if s.name in args.only and s.within}
+    scenarios = [s for s in SCENARIOS if not args.only or s.name in named]
 
     work = root / "e2e"
     shots, logs = work / "shots", work / "logs"
@@ -1061,30 +1250,41 @@ def main():
     except BlockingIOError:
         print("e2e: waiting for another run in this build tree to end", flush=True)
         fcntl.flock(lock, fcntl.LOCK_EX)
+    unmount_under(work)
     shutil.rmtree(work, ignore_errors=True)
     start = time.time()
-    passed, failed = 0, 0
+    passed, failed, skipped = 0, 0, 0
     wine = None
     try:
         for folder in (shots, logs):
             folder.mkdir(parents=True)
+        no_fuse = None
+        if any(s.fuse for s in scenarios):
+            no_fuse = fuse_unavailable(work / "fuse-check")
+            if no_fuse:
+                print(f"e2e: SKIPPING the scenarios with slow drives: FUSE cannot mount here: "
+                      f"{no_fuse}", flush=True)
         if any(b != "native" for b in builds):
             wine = Wine(work / "wine", shots)
             wine.start()
             print(f"e2e: Wine prefix and display {wine.display} ready "
                   f"({time.time() - start:.0f} s)", flush=True)
         for scenario in scenarios:
-            ok, bad = play_scenario(wine, builds, scenario, work / "runs" / scenario.name, logs)
+            ok, bad = play_scenario(wine, builds, scenario, work / "runs" / scenario.name, logs,
+                                    no_fuse)
             passed, failed = passed + ok, failed + bad
+            skipped += len(builds) if scenario.fuse and no_fuse else 0
     except Failure as failure:
         failed += 1
         print(f"e2e: {failure}")
     finally:
         if wine:
             wine.close()
+        unmount_under(work)
     print(f"e2e: screenshots in {shots}, logs in {logs}")
     print(f"e2e: whole suite took {time.time() - start:.0f} s")
-    print(f"e2e: {passed} passed, {failed} failed")
+    print(f"e2e: {passed} passed, {failed} failed"
+          + (f", {skipped} SKIPPED: FUSE cannot mount here" if skipped else ""))
     return 1 if failed or not passed else 0
 
 

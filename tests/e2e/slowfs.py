@@ -1,0 +1,92 @@
+#!/usr/bin/python3
+"""Drives that answer late or not at all, as FUSE file systems for the end-to-end suite.
+
+    slowfs.py dead MOUNTPOINT          a drive whose server has gone
+    slowfs.py slow MOUNTPOINT BACKING  BACKING's files, the names in its root found late
+
+dead: the root itself answers at once (its attributes, and the label and serial files
+that Wine looks for when its server starts), so that Wine can start; every other lookup
+and the root's listing answer only after HANG seconds, as a mapped network drive does
+whose server has gone.
+slow: each name in BACKING's root, as a link to it, and the root's listing, take DELAY
+seconds the first time, as on a disk spinning up; below them everything is BACKING's.
+
+Runs in the foreground until killed; ready once MOUNTPOINT is a mount point.
+"""
+import errno
+import os
+import stat
+import sys
+import time
+
+import fusepy
+from fusepy import FUSE, FuseOSError, Operations
+
+HANG = 60  # far beyond any bound the program may keep
+DELAY = 2
+# What Wine reads on every drive when its server starts.
+WINE_PROBES = ("/.windows-label", "/.windows-serial")
+ROOT = {"st_mode": stat.S_IFDIR | 0o755, "st_nlink": 2}
+
+
+def wait(seconds):
+    """Sleeps, but gives up with EINTR once the caller is gone: the kernel keeps a killed
+    process waiting for the answer to a request already sent."""
+    end = time.time() + seconds
+    while time.time() < end:
+        if fusepy._libfuse.fuse_interrupted():
+            raise FuseOSError(errno.EINTR)
+        time.sleep(0.05)
+
+
+class Dead(Operations):
+    def getattr(self, path, fh=None):
+        if path == "/":
+            return ROOT
+        if path not in WINE_PROBES:
+            wait(HANG)
+        raise FuseOSError(errno.ENOENT)
+
+    def readdir(self, path, fh):
+        wait(HANG)
+        return [".", ".."]
+
+
+class Slow(Operations):
+    def __init__(self, backing):
+        self.backing = backing
+        self.answered = set()  # what was read once answers at once, as from a cache
+
+    def late(self, what):
+        if what not in self.answered:
+            wait(DELAY)
+            self.answered.add(what)
+
+    def getattr(self, path, fh=None):
+        if path == "/":
+            return ROOT
+        if path not in WINE_PROBES:
+            self.late(path)
+        if path in WINE_PROBES or not os.path.lexists(self.backing + path):
+            raise FuseOSError(errno.ENOENT)
+        return {"st_mode": stat.S_IFLNK | 0o777, "st_nlink": 1}
+
+    def readlink(self, path):
+        return self.backing + path
+
+    def readdir(self, path, fh):
+        self.late("listing")
+        return [".", ".."] + os.listdir(self.backing)
+
+
+def main():
+    mode, mountpoint = sys.argv[1], sys.argv[2]
+    operations = Dead() if mode == "dead" else Slow(os.path.abspath(sys.argv[3]))
+    # allow_other: Wine runs as another user; intr: interrupted requests are told;
+    # auto_unmount: the mount goes with this process, even when it is killed.
+    FUSE(operations, mountpoint, foreground=True, allow_other=True, intr=True,
+         auto_unmount=True)
+
+
+if __name__ == "__main__":
+    main()
