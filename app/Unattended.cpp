@@ -1,11 +1,14 @@
 #include "app/Unattended.h"
 
+#include <chrono>
 #include <exception>
 #include <memory>
 
 #include "app/Version.h"
 #include "platform/dialogs.h"
+#include "platform/drives.h"
 #include "platform/report.h"
+#include "platform/text.h"
 
 namespace app {
 
@@ -52,6 +55,14 @@ std::string OutcomeText(const InstallationRecord& record) {
       break;
   }
   return "修复失败: " + ProblemText(record);
+}
+
+// A drive that did not answer was passed over like a missing one: an installation on it
+// was neither checked nor repaired, which the site must be able to read.
+std::string SilentDriveNote(const platform::SilentDrive& drive) {
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(drive.waited).count();
+  return std::string("驱动器 ") + platform::AsciiUpper(drive.letter) + ": 在 " +
+         std::to_string(seconds) + " 秒内没有响应，按不存在处理，其上的安装目录未检查";
 }
 
 }  // namespace
@@ -135,6 +146,9 @@ int RunUnattended(const CommandLine& line) {
     context.time = platform::LocalTimeText();
     RepairAllInstallations(tally);
     exitCode = ExitCodeOf(tally);
+    for (const platform::SilentDrive& drive : platform::SilentDrives()) {
+      context.notes.push_back(SilentDriveNote(drive));
+    }
   } catch (const std::exception& error) {
     context.error = error.what();
   }

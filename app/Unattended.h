@@ -27,8 +27,8 @@ struct ReportContext {
   std::string version;
   std::string address;
   bool audit = false;
-  // Lines the run wants read beside the rows (such as drives that did not answer), each
-  // one row of its own; filled by whoever learns them.
+  // Lines the run wants read beside the rows (drives that did not answer), each one row
+  // of its own.
   std::vector<std::string> notes;
   std::string error;  // an unexpected error that ended the run, or empty
 };
