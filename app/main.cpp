@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "app/Module1.h"
+#include "platform/error.h"
 #include "platform/window.h"
 
 int main() {
@@ -11,7 +12,7 @@ int main() {
     platform::RunEventLoop();
   } catch (const std::exception& error) {
     // Only an error that the error box itself raised can get here.
-    platform::ReportUnhandledError(error.what());
+    platform::ReportUnhandledError(platform::DescribeError(error));
   }
   app::FolderWindow.reset();
   return 0;
