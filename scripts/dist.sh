@@ -35,7 +35,7 @@ fi
 # A failed run leaves no dist/, neither an earlier one nor half of this one.
 rm -rf dist
 trap '[ $? = 0 ] || rm -rf dist' EXIT
-./scripts/deps.sh
+./scripts/deps.sh release
 
 # Nothing of this machine's settings may reach the files.
 export LC_ALL=C TZ=UTC
