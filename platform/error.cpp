@@ -1,5 +1,6 @@
 #include "platform/error.h"
 
+#include <ios>
 #include <new>
 #include <system_error>
 
@@ -33,6 +34,9 @@ std::string DescribeSystemError(const std::error_code& code) {
     if (code == known.condition) {
       return known.description;
     }
+  }
+  if (code == std::io_errc::stream) {
+    return "设备 I/O 错误";
   }
   return "系统错误（错误 " + std::to_string(code.value()) + "）";
 }
