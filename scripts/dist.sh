@@ -84,8 +84,9 @@ sign() {
     set -- "$@" -ts "$ZELFIX_SIGN_TIMESTAMP_URL"
   fi
   # The password goes through a pipe, never on a command line (an empty one cannot).
+  # Debian 12's osslsigncode (2.5) takes "-" for a file's name, so the pipe is named.
   if [ -n "${ZELFIX_SIGN_PASSWORD:-}" ]; then
-    set -- -readpass - "$@"
+    set -- -readpass /dev/stdin "$@"
   else
     set -- -pass "" "$@"
   fi
