@@ -8,6 +8,7 @@
 #include "common/Overflow.h"
 #include "messages/CM_MessageControl.h"
 #include "platform/dialogs.h"
+#include "platform/error.h"
 #include "platform/text.h"
 #include "platform/userfolders.h"
 
@@ -218,7 +219,7 @@ void Main() {
       ShowFolderWindow();
     }
   } catch (const std::exception& error) {
-    messages::ShowError(std::string("发现错误 - ") + error.what(), "");
+    messages::ShowError("发现错误 - " + platform::DescribeError(error), "");
   }
 }
 

@@ -7,6 +7,7 @@
 #include "app/Version.h"
 #include "platform/dialogs.h"
 #include "platform/drives.h"
+#include "platform/error.h"
 #include "platform/report.h"
 #include "platform/text.h"
 
@@ -150,7 +151,7 @@ int RunUnattended(const CommandLine& line) {
       context.notes.push_back(SilentDriveNote(drive));
     }
   } catch (const std::exception& error) {
-    context.error = error.what();
+    context.error = platform::DescribeError(error);
   }
 
   platform::WriteToConsole(FormatReport(context, tally, exitCode, true), false);

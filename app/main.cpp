@@ -6,6 +6,7 @@
 #include "app/CommandLine.h"
 #include "app/Module1.h"
 #include "app/Unattended.h"
+#include "platform/error.h"
 #include "platform/process.h"
 #include "platform/report.h"
 #include "platform/window.h"
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
       return app::RunUnattended(line);
     } catch (const std::exception& error) {
       // Never a box here: nobody may be there to close it.
-      platform::WriteToConsole(std::string("发现错误 - ") + error.what() + "\r\n", true);
+      platform::WriteToConsole("发现错误 - " + platform::DescribeError(error) + "\r\n", true);
       return app::kExitCouldNotRun;
     }
   }
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
     platform::RunEventLoop();
   } catch (const std::exception& error) {
     // Only an error that the error box itself raised can get here.
-    platform::ReportUnhandledError(error.what());
+    platform::ReportUnhandledError(platform::DescribeError(error));
   }
   app::FolderWindow.reset();
   return 0;

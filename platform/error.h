@@ -5,6 +5,7 @@
 // description that the operator reads, in Chinese.
 #pragma once
 
+#include <exception>
 #include <stdexcept>
 #include <string>
 
@@ -40,5 +41,11 @@ inline RuntimeError PathNotFoundError() {
 inline RuntimeError PermissionDeniedError() {
   return RuntimeError(kPermissionDeniedErrorNumber, "拒绝的权限");
 }
+
+// What the operator reads of any error that reaches a handler, in Chinese: a
+// RuntimeError's own description; for an error of the C++ run-time library, whose own
+// text is English, what it means ("内存不足" for running out of memory, "拒绝的权限" for
+// a system call refused, and so on; "内部错误" for a fault of the program itself).
+std::string DescribeError(const std::exception& error);
 
 }  // namespace platform

@@ -37,7 +37,7 @@ fi
 # A failed run leaves no dist/, neither an earlier one nor half of this one.
 rm -rf dist
 trap '[ $? = 0 ] || rm -rf dist' EXIT
-./scripts/deps.sh
+./scripts/deps.sh release
 
 # Nothing of this machine's settings may reach the files.
 export LC_ALL=C TZ=UTC
@@ -88,8 +88,9 @@ sign() {
     set -- "$@" -ts "$ZELFIX_SIGN_TIMESTAMP_URL"
   fi
   # The password goes through a pipe, never on a command line (an empty one cannot).
+  # Debian 12's osslsigncode (2.5) takes "-" for a file's name, so the pipe is named.
   if [ -n "${ZELFIX_SIGN_PASSWORD:-}" ]; then
-    set -- -readpass - "$@"
+    set -- -readpass /dev/stdin "$@"
   else
     set -- -pass "" "$@"
   fi

@@ -5,6 +5,7 @@
 
 #include "common/CM_GeneralRoutines.h"
 #include "messages/CM_MessageControl.h"
+#include "platform/error.h"
 #include "platform/filesearch.h"
 #include "platform/folderlists.h"
 
@@ -159,7 +160,7 @@ void frmfixPath::cmdOK_Click() {
       window_->Unload();
     }
   } catch (const std::exception& error) {
-    messages::ShowError("发现错误 - " + std::string(error.what()), "");
+    messages::ShowError("发现错误 - " + platform::DescribeError(error), "");
   }
 }
 

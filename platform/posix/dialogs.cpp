@@ -198,7 +198,7 @@ void AppendTranscript(const std::string& prompt, const std::string& caption, uns
        << ",\"flags\":" << flags << ",\"answer\":" << answer << "}\n";
   file.flush();
   if (!file) {
-    std::cerr << "zelfix: cannot append to the box transcript " << path << "\n";
+    std::cerr << "zelfix: cannot append to the box transcript " << posix::Printable(path) << "\n";
   }
 }
 

@@ -124,7 +124,7 @@ std::optional<std::vector<std::string>> ListSubfolders(const std::string& folder
   for (const posix::FolderEntry& entry : *listed->second) {
     // Names starting with "." are hidden, "." and ".." among them.
     if (entry.name.front() != '.' && IsFolder(hostFolder + "/" + entry.name, entry.type)) {
-      names.push_back(entry.name);
+      names.push_back(posix::WindowsEntryName(entry.name));
     }
   }
   posix::SortIgnoringCase(names);

@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <map>
 #include <utility>
 
 #include "platform/posix/unicode.h"
@@ -53,7 +54,8 @@ std::vector<FoundEntry> FindEntries(const std::string& path) {
   if (!HasWildcards(pattern)) {
     const posix::HostLocation entry = posix::Locate(located->path);
     if (entry.exists) {
-      const std::string name = entry.hostPath.substr(entry.hostPath.rfind('/') + 1);
+      const std::string name =
+          posix::WindowsEntryName(entry.hostPath.substr(entry.hostPath.rfind('/') + 1));
       entries.push_back(FoundEntry{name, AttributesOf(entry.hostPath, name)});
     }
     return entries;
@@ -72,19 +74,26 @@ std::vector<FoundEntry> FindEntries(const std::string& path) {
   // others without regard to case.
   std::vector<std::string> dots;
   std::vector<std::string> names;
+  std::map<std::string, std::string> hostNames;  // of the names that differ from them
   for (const posix::FolderEntry& entry : *listed) {
     const bool dotOrDotDot = entry.name == "." || entry.name == "..";
-    if ((dotOrDotDot && last == 0) || !(everything || posix::MatchesPattern(pattern, entry.name))) {
+    std::string name = posix::WindowsEntryName(entry.name);
+    if ((dotOrDotDot && last == 0) || !(everything || posix::MatchesPattern(pattern, name))) {
       continue;
     }
-    (dotOrDotDot ? dots : names).push_back(entry.name);
+    if (name != entry.name) {
+      hostNames[name] = entry.name;
+    }
+    (dotOrDotDot ? dots : names).push_back(std::move(name));
   }
   posix::SortIgnoringCase(dots);
   posix::SortIgnoringCase(names);
   names.insert(names.begin(), dots.begin(), dots.end());
   entries.reserve(names.size());
   for (std::string& name : names) {
-    const std::uint32_t attributes = AttributesOf(folder + "/" + name, name);
+    const auto renamed = hostNames.find(name);
+    const std::uint32_t attributes =
+        AttributesOf(folder + "/" + (renamed == hostNames.end() ? name : renamed->second), name);
     entries.push_back(FoundEntry{std::move(name), attributes});
   }
   return entries;

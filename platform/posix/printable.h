@@ -16,10 +16,13 @@ namespace platform::posix {
 // byte 0xFF is "\xff". Everything else is kept, backslashes included, so that
 // "C:\Program Files" reads as it stands. Only a backslash that would otherwise look like
 // the start of an escape is shown doubled: one followed by another backslash, by an
-// escaped byte, or by "x" and two hex digits ("C:\x86" is shown "C:\\x86").
+// escaped byte, or by "x" and two hex digits ("C:\x86" is shown "C:\\x86"). A line break
+// in a host name, which the program holds as U+F00D or U+F00A (winpath.h), is shown as
+// the break it stands for: "\x0d" or "\x0a".
 //
 // Read back from left to right, the form is unambiguous: "\\" is one backslash, "\xHH"
-// the byte HH, and any other backslash is itself.
+// the byte HH (of the host name, for a line break that stands in a name), and any other
+// backslash is itself.
 std::string Printable(std::string_view text);
 
 }  // namespace platform::posix

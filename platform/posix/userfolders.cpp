@@ -42,7 +42,7 @@ std::vector<std::string> ProfileFolders() {
     const std::string hostPath = location.hostPath + "/" + name;
     if (name != "." && name != ".." && lstat(hostPath.c_str(), &info) == 0 &&
         S_ISDIR(info.st_mode)) {
-      profiles.push_back(folder + "\\" + name);
+      profiles.push_back(folder + "\\" + posix::WindowsEntryName(name));
     }
   }
   // All in one folder: the paths sort as the names do.

@@ -164,7 +164,7 @@ class TerminalWindow : public ListWindow {
     try {
       action();
     } catch (const std::exception& error) {
-      ReportUnhandledError(error.what());
+      ReportUnhandledError(DescribeError(error));
     }
   }
 
@@ -347,7 +347,7 @@ void ReportUnhandledError(const std::string& description) {
     CurrentDialogs().ShowMessageBox(description, caption, kMbOk + kMbIconHand + kMbSystemModal);
   } catch (const std::exception& error) {
     std::cerr << "zelfix: " << posix::Printable(description) << " ("
-              << posix::Printable(error.what()) << ")\n";
+              << posix::Printable(DescribeError(error)) << ")\n";
   }
   std::exit(1);
 }

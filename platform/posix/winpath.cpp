@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "platform/posix/handles.h"
+#include "platform/posix/printable.h"
 #include "platform/posix/unicode.h"
 #include "platform/text.h"
 
@@ -149,7 +150,7 @@ class FolderCache {
       listing->byKey.reserve(listing->entries->size());
       for (const FolderEntry& entry : *listing->entries) {
         if (entry.name != "." && entry.name != "..") {
-          listing->byKey.emplace(WindowsKey(entry.name), entry.name);
+          listing->byKey.emplace(WindowsKey(WindowsEntryName(entry.name)), entry.name);
         }
       }
       listing->indexed = true;
@@ -301,6 +302,10 @@ std::optional<std::string> FindName(const std::string& folder, const std::string
     error = EACCES;
     return std::nullopt;
   }
+  if (const std::string hostName = HostEntryName(name);
+      hostName != name && lstat((folder + hostName).c_str(), &info) == 0) {
+    return hostName;
+  }
   const std::optional<std::vector<std::string>> matching =
       FolderCache::Instance().Matching(folder, WindowsKey(name), error);
   if (!matching) {
@@ -310,7 +315,7 @@ std::optional<std::string> FindName(const std::string& folder, const std::string
   std::optional<std::string> best;
   bool bestOnlyCase = false;
   for (const std::string& candidate : *matching) {
-    const bool onlyCase = EqualIgnoringCase(candidate, name);
+    const bool onlyCase = EqualIgnoringCase(WindowsEntryName(candidate), name);
     if (!best || (onlyCase && !bestOnlyCase) || (onlyCase == bestOnlyCase && candidate < *best)) {
       best = candidate;
       bestOnlyCase = onlyCase;
@@ -462,16 +467,16 @@ HostLocation Locate(const WindowsPath& path, std::size_t count) {
       int error = 0;
       if (const std::optional<std::string> found = FindName(location.hostPath, name, error)) {
         location.hostPath += *found;
-        windowsFolder += (windowsFolder.back() == '\\' ? "" : "\\") + *found;
+        windowsFolder += (windowsFolder.back() == '\\' ? "" : "\\") + WindowsEntryName(*found);
         continue;
       }
       location.exists = false;
       if (error == EACCES) {
         location.accessDenied = true;
         const std::string hostFolder = location.hostPath.substr(0, location.hostPath.size() - 1);
-        NoteOnce("denied " + hostFolder, "permission denied: cannot look into " + windowsFolder +
-                                             " (" + hostFolder +
-                                             "), so nothing in it can be found");
+        NoteOnce("denied " + hostFolder,
+                 "permission denied: cannot look into " + Printable(windowsFolder) + " (" +
+                     Printable(hostFolder) + "), so nothing in it can be found");
       }
     }
     location.hostPath += StripTrailingDotsAndSpaces(name);
@@ -526,6 +531,7 @@ std::optional<std::string> WindowsNameOf(const std::string& hostPath) {
   while (!below.empty() && below.front() == '/') {
     below.erase(below.begin());
   }
+  below = WindowsEntryName(below);  // a line break is no separator: each name alike
   std::replace(below.begin(), below.end(), '/', '\\');
   return name + below;
 }
@@ -538,6 +544,44 @@ std::string CurrentWindowsFolder() {
     }
   }
   return "Z:\\";
+}
+
+namespace {
+
+// U+F00D and U+F00A in UTF-8.
+constexpr std::string_view kCarriageReturnStandIn = "\xef\x80\x8d";
+constexpr std::string_view kLineFeedStandIn = "\xef\x80\x8a";
+
+}  // namespace
+
+std::string WindowsEntryName(std::string_view hostName) {
+  std::string name;
+  name.reserve(hostName.size());
+  for (const char c : hostName) {
+    if (c == '\r') {
+      name += kCarriageReturnStandIn;
+    } else if (c == '\n') {
+      name += kLineFeedStandIn;
+    } else {
+      name += c;
+    }
+  }
+  return name;
+}
+
+std::string HostEntryName(std::string_view windowsName) {
+  std::string name;
+  name.reserve(windowsName.size());
+  for (std::size_t i = 0; i < windowsName.size(); ++i) {
+    const std::string_view rest = windowsName.substr(i);
+    if (rest.substr(0, 3) == kCarriageReturnStandIn || rest.substr(0, 3) == kLineFeedStandIn) {
+      name += rest[2] == kLineFeedStandIn[2] ? '\n' : '\r';
+      i += 2;
+    } else {
+      name += windowsName[i];
+    }
+  }
+  return name;
 }
 
 bool MatchesPattern(std::string_view pattern, std::string_view name) {

@@ -98,6 +98,18 @@ std::optional<std::string> WindowsNameOf(const std::string& hostPath);
 // The process's current folder by its Windows name ("Z:\" when it has none).
 std::string CurrentWindowsFolder();
 
+// A Windows name holds no line break; a host name may. Every name that goes from the host
+// to the program (listings, the current folder, WindowsNameOf) has each CR and LF
+// replaced by U+F000 plus its code, U+F00D and U+F00A, characters of Unicode's private
+// use area that break no line in a box, on a terminal or in a log; Printable() shows them
+// as \x0d and \x0a. Such a name still resolves to the real entry: exact-first, as every
+// name, so that an entry whose name holds U+F00A itself is the one a name holding U+F00A
+// names when both exist. Every other character passes as it is (a terminal is kept safe
+// from them where they are printed).
+std::string WindowsEntryName(std::string_view hostName);
+// The host name that a name from WindowsEntryName came from.
+std::string HostEntryName(std::string_view windowsName);
+
 // One entry of a host folder: its name and its type as the folder records it (d_type:
 // DT_DIR, DT_REG, DT_LNK, or DT_UNKNOWN when the file system does not say).
 struct FolderEntry {

@@ -556,10 +556,8 @@ LRESULT CALLBACK Win32Window::Procedure(HWND window, UINT message, WPARAM wParam
   // Nothing may unwind through user32's frames.
   try {
     return self->Handle(message, wParam, lParam);
-  } catch (const RuntimeError& error) {
-    ReportUnhandledError(error.Description());
   } catch (const std::exception& error) {
-    ReportUnhandledError(error.what());
+    ReportUnhandledError(DescribeError(error));
   } catch (...) {
     ReportUnhandledError("未知错误");
   }

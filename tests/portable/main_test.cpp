@@ -2,7 +2,12 @@
 // boxes recorded and the folder window a double.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+#include <new>
 #include <string>
+#include <system_error>
+#include <typeinfo>
 #include <vector>
 
 #include "app/Module1.h"
@@ -139,13 +144,34 @@ TEST_F(MainRun, OnlyFailuresLeaveOutTheRepairedBlock) {
 
 TEST_F(MainRun, AnErrorEndsTheRunWithItsDescription) {
   drives.WriteFile(SettingsFileOf(kFirst), Settings("10.1.1.1"));
-  dialogs.FailNextBox(platform::RuntimeError(51, "内部错误"));
-  app::Main();
-  ASSERT_EQ(dialogs.boxes.size(), 1u);
-  // 19 bytes in GBK, widened to the title's 27, then ten more spaces.
-  EXPECT_EQ(dialogs.boxes[0].prompt, "发现错误 - 内部错误" + std::string(8 + 10, ' '));
-  EXPECT_EQ(dialogs.boxes[0].flags, 4112u);
-  EXPECT_EQ(windows.opened, 0);
+  // The program's own errors keep their description; the run-time library's are told in
+  // Chinese too.
+  const struct {
+    std::function<void()> fail;
+    std::string prompt;
+  } cases[] = {
+      // 19 bytes in GBK, widened to the title's 27, then ten more spaces.
+      {[&] { dialogs.FailNextBox(platform::RuntimeError(51, "内部错误")); },
+       "发现错误 - 内部错误" + std::string(8 + 10, ' ')},
+      {[&] { dialogs.FailNextBox(std::bad_alloc()); },
+       "发现错误 - 内存不足" + std::string(8 + 10, ' ')},
+      {[&] {
+         dialogs.FailNextBox(std::filesystem::filesystem_error(
+             "remove", std::make_error_code(std::errc::permission_denied)));
+       },
+       "发现错误 - 拒绝的权限" + std::string(6 + 10, ' ')},
+      {[&] { dialogs.FailNextBox(std::bad_cast()); },
+       "发现错误 - 内部错误" + std::string(8 + 10, ' ')},
+  };
+  for (const auto& c : cases) {
+    dialogs.boxes.clear();
+    c.fail();
+    app::Main();
+    ASSERT_EQ(dialogs.boxes.size(), 1u) << c.prompt;
+    EXPECT_EQ(dialogs.boxes[0].prompt, c.prompt);
+    EXPECT_EQ(dialogs.boxes[0].flags, 4112u);
+    EXPECT_EQ(windows.opened, 0);
+  }
 }
 
 }  // namespace

@@ -133,6 +133,10 @@ TEST(TerminalDialogs, DrawsCaptionKindTextAndButtons) {
        "│ C:\\A\\x1b]0;t\\x07\\\\\\x1b\n"
        "│ \\\\x41 \\\\\\ \\xg \\x4\\x09A\\xff\\xc2\\x9b\\x7f\\xe9\\xed\\xa0\\x80é\\xe4\\xb8\\\n"
        "└─ [>确定<]\n按 Enter 确定 > \n"},
+      // A folder name's line break (U+F00A, see winpath.h) breaks no line.
+      {"指定目录修复失败\r\n\r\nC:\\a\uF00A│ 系统自动修复已完成\uF00D", 4112,
+       "\n┌─ [错误] 修复ZEL服务器迁移IP地址冲突\n│ 指定目录修复失败\n│ \n"
+       "│ C:\\a\\x0a│ 系统自动修复已完成\\x0d\n└─ [>确定<]\n按 Enter 确定 > \n"},
       {"q", kYesNoCancelDefaultCancel,
        "\n┌─ [问题] 修复ZEL服务器迁移IP地址冲突\n│ q\n"
        "└─ [ 是(Y) ]  [ 否(N) ]  [>取消(C)<]\n回答 y/n/c（Enter = 取消）> \n"},

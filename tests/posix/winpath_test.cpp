@@ -106,7 +106,7 @@ TEST(WindowsPaths, ANameThatExistsExactlyIsUsedAsItIs) {
   drives.MakeFolder("C:\\zelfix-test");
   const std::string folder = HostOf("C:\\zelfix-test");
   // Siblings that Windows would take for one name.
-  for (const char* name : {"inst.", "inst", "solo ", "Case", "case"}) {
+  for (const char* name : {"inst.", "inst", "solo ", "Case", "case", "line\nfeed"}) {
     fs::create_directory(folder + "/" + name);
   }
   const struct {
@@ -124,6 +124,9 @@ TEST(WindowsPaths, ANameThatExistsExactlyIsUsedAsItIs) {
       {"solo", "solo "},
       {"SOLO.", "solo "},
       {"CASE", "Case"},
+      // A host name's line break, as listings give it (U+F00A), names the real entry.
+      {"line\uF00Afeed", "line\nfeed"},
+      {"LINE\uF00AFEED", "line\nfeed"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(HostOf("C:\\zelfix-test\\" + std::string(c.asked) + "\\x"),
@@ -258,6 +261,7 @@ TEST(FileSearch, ListsDotEntriesFirstThenByName) {
   drives.WriteFile("C:\\zelfix-test\\ro.txt", "x");
   drives.SetReadOnly("C:\\zelfix-test\\ro.txt");
   drives.MakeFolder("C:\\zelfix-test\\Sub");
+  fs::create_directory(HostOf("C:\\zelfix-test") + "/line\nfeed");
 
   std::vector<std::string> names;
   std::vector<std::uint32_t> attributes;
@@ -265,9 +269,10 @@ TEST(FileSearch, ListsDotEntriesFirstThenByName) {
     names.push_back(entry.name);
     attributes.push_back(entry.attributes);
   }
-  EXPECT_EQ(names,
-            (std::vector<std::string>{".", "..", ".hidden", "A.txt", "b.txt", "ro.txt", "Sub"}));
-  EXPECT_EQ(attributes, (std::vector<std::uint32_t>{0x10, 0x10, 0x22, 0x20, 0x20, 0x21, 0x10}));
+  EXPECT_EQ(names, (std::vector<std::string>{".", "..", ".hidden", "A.txt", "b.txt",
+                                             "line\uF00Afeed", "ro.txt", "Sub"}));
+  EXPECT_EQ(attributes,
+            (std::vector<std::uint32_t>{0x10, 0x10, 0x22, 0x20, 0x20, 0x10, 0x21, 0x10}));
 
   const auto single = platform::FindFirstEntry("c:\\ZELFIX-TEST\\a.TXT");
   ASSERT_TRUE(single);

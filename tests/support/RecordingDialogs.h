@@ -17,9 +17,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
-#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/dialogs.h"
@@ -42,7 +43,10 @@ class RecordingDialogs : public platform::Dialogs {
   // The code the next box answers with (in the order queued).
   void Answer(int code) { answers_.push_back(code); }
   // The next box raises `error` instead of being shown (and is not recorded).
-  void FailNextBox(platform::RuntimeError error) { failure_ = std::move(error); }
+  template <typename Error>
+  void FailNextBox(Error error) {
+    failure_ = std::make_exception_ptr(std::move(error));
+  }
 
   // The button a box with these flags takes when the operator just presses Enter.
   static int DefaultButtonOf(unsigned flags) {
@@ -64,10 +68,10 @@ class RecordingDialogs : public platform::Dialogs {
   int ShowMessageBox(const std::string& prompt, const std::string& caption,
                      unsigned flags) override {
     if (failure_) {
-      const platform::RuntimeError error = *failure_;
-      failure_.reset();
+      const std::exception_ptr error = failure_;
+      failure_ = nullptr;
       events.push_back("box failed");
-      throw error;
+      std::rethrow_exception(error);
     }
     RecordedBox box{prompt, caption, flags, pointer, DefaultButtonOf(flags)};
     if (!answers_.empty()) {
@@ -102,7 +106,7 @@ class RecordingDialogs : public platform::Dialogs {
 
  private:
   std::deque<int> answers_;
-  std::optional<platform::RuntimeError> failure_;
+  std::exception_ptr failure_;
   platform::ScopedDialogs guard_;  // last: installs a fully built double
 };
 
