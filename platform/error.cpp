@@ -6,10 +6,6 @@
 
 namespace platform {
 
-namespace {
-
-// A failed system call, by what its code means rather than by its number, which differs
-// from one system to the next; the number only where no text fits.
 std::string DescribeSystemError(const std::error_code& code) {
   const struct {
     std::errc condition;
@@ -40,8 +36,6 @@ std::string DescribeSystemError(const std::error_code& code) {
   }
   return "系统错误（错误 " + std::to_string(code.value()) + "）";
 }
-
-}  // namespace
 
 std::string DescribeError(const std::exception& error) {
   if (const auto* own = dynamic_cast<const RuntimeError*>(&error)) {

@@ -8,6 +8,7 @@
 #include <exception>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 namespace platform {
 
@@ -47,5 +48,9 @@ inline RuntimeError PermissionDeniedError() {
 // text is English, what it means ("内存不足" for running out of memory, "拒绝的权限" for
 // a system call refused, and so on; "内部错误" for a fault of the program itself).
 std::string DescribeError(const std::exception& error);
+
+// A failed system call in Chinese, by what its code means rather than by its number,
+// which differs from one system to the next; the number only where no text fits.
+std::string DescribeSystemError(const std::error_code& code);
 
 }  // namespace platform

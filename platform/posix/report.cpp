@@ -10,8 +10,11 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
+#include <utility>
+
+#include "platform/error.h"
+#include "platform/posix/handles.h"
 
 namespace platform {
 
@@ -34,19 +37,16 @@ bool WriteAll(int fd, const std::string& text) {
 
 class PosixReportFile : public ReportFile {
  public:
-  explicit PosixReportFile(int fd) : fd_(fd) {}
-  ~PosixReportFile() override { ::close(fd_); }
-  PosixReportFile(const PosixReportFile&) = delete;
-  PosixReportFile& operator=(const PosixReportFile&) = delete;
+  explicit PosixReportFile(posix::Descriptor fd) : fd_(std::move(fd)) {}
 
-  bool Append(const std::string& text) override { return WriteAll(fd_, text); }
+  bool Append(const std::string& text) override { return WriteAll(fd_.get(), text); }
   bool Empty() override {
     struct stat info {};
-    return ::fstat(fd_, &info) == 0 && info.st_size == 0;
+    return ::fstat(fd_.get(), &info) == 0 && info.st_size == 0;
   }
 
  private:
-  int fd_;
+  posix::Descriptor fd_;
 };
 
 }  // namespace
@@ -80,12 +80,13 @@ std::string LocalTimeText() {
 }
 
 std::unique_ptr<ReportFile> OpenReportFile(const std::string& path, std::string& error) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    error = std::string("无法打开日志文件 ") + path + ": " + std::strerror(errno);
+  posix::Descriptor fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+  if (!fd) {
+    error = "无法打开日志文件 " + path + ": " +
+            DescribeSystemError(std::error_code(errno, std::generic_category()));
     return nullptr;
   }
-  return std::make_unique<PosixReportFile>(fd);
+  return std::make_unique<PosixReportFile>(std::move(fd));
 }
 
 bool WriteToConsole(const std::string& text, bool toError) {

@@ -18,11 +18,14 @@ using Brush = GdiObject<HBRUSH>;
 // An icon loaded at a size of our choosing (DestroyIcon).
 using Icon = OwnedHandle<HICON, &DestroyIcon>;
 
-inline HANDLE NoFindHandle() {
+// What CreateFileW and FindFirstFileW answer for no handle (not null).
+inline HANDLE InvalidHandle() {
   return INVALID_HANDLE_VALUE;
 }
 // A file search (FindFirstFileW ... FindClose).
-using FindHandle = OwnedHandle<HANDLE, &FindClose, &NoFindHandle>;
+using FindHandle = OwnedHandle<HANDLE, &FindClose, &InvalidHandle>;
+// An open file (CreateFileW ... CloseHandle).
+using FileHandle = OwnedHandle<HANDLE, &CloseHandle, &InvalidHandle>;
 
 // The device context of a window, or of the screen for nullptr (GetDC ... ReleaseDC).
 class WindowDC {

@@ -12,7 +12,9 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <utility>
 
+#include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
 
 namespace platform {
@@ -34,10 +36,7 @@ bool WriteBytes(HANDLE handle, const char* data, std::size_t left) {
 
 class Win32ReportFile : public ReportFile {
  public:
-  explicit Win32ReportFile(HANDLE handle) : handle_(handle) {}
-  ~Win32ReportFile() override { CloseHandle(handle_); }
-  Win32ReportFile(const Win32ReportFile&) = delete;
-  Win32ReportFile& operator=(const Win32ReportFile&) = delete;
+  explicit Win32ReportFile(win32::FileHandle handle) : handle_(std::move(handle)) {}
 
   bool Append(const std::string& text) override {
     std::wstring wide = win32::Widen(text);
@@ -45,17 +44,17 @@ class Win32ReportFile : public ReportFile {
       // Only at the start of the file: a mark between two runs' reports would show.
       wide.insert(wide.begin(), L'\xFEFF');
     }
-    return WriteBytes(handle_, reinterpret_cast<const char*>(wide.data()),
+    return WriteBytes(handle_.get(), reinterpret_cast<const char*>(wide.data()),
                       wide.size() * sizeof(wchar_t));
   }
 
   bool Empty() override {
     LARGE_INTEGER size{};
-    return GetFileSizeEx(handle_, &size) && size.QuadPart == 0;
+    return GetFileSizeEx(handle_.get(), &size) && size.QuadPart == 0;
   }
 
  private:
-  HANDLE handle_;
+  win32::FileHandle handle_;
 };
 
 std::string SystemMessage(DWORD code) {
@@ -152,14 +151,14 @@ std::string LocalTimeText() {
 
 std::unique_ptr<ReportFile> OpenReportFile(const std::string& path, std::string& error) {
   // Readers and other writers may share it: a site's collector reads while PCs append.
-  const HANDLE handle =
-      CreateFileW(win32::Widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
+  win32::FileHandle handle(CreateFileW(win32::Widen(path).c_str(), FILE_APPEND_DATA,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle) {
     error = "无法打开日志文件 " + path + ": " + SystemMessage(GetLastError());
     return nullptr;
   }
-  return std::make_unique<Win32ReportFile>(handle);
+  return std::make_unique<Win32ReportFile>(std::move(handle));
 }
 
 bool WriteToConsole(const std::string& text, bool toError) {
