@@ -12,9 +12,9 @@
 #include "platform/window.h"
 
 int main(int argc, char** argv) {
-  platform::PrepareProcess();
   // Parsed before anything is read or written: a refused line touches nothing.
   const app::CommandLine line = app::ParseCommandLine(platform::CommandLineArguments(argc, argv));
+  platform::PrepareProcess(line.mode != app::RunMode::kInteractive);
   if (line.mode != app::RunMode::kInteractive) {
     try {
       return app::RunUnattended(line);

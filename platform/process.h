@@ -3,13 +3,16 @@
 // win32: critical-error boxes off for the whole process (SetErrorMode with
 //        SEM_FAILCRITICALERRORS and SEM_NOOPENFILEERRORBOX), so that a drive without a
 //        medium answers "not ready" instead of asking the operator to insert a disk -
-//        on every thread, the drive probes' included.
+//        on every thread, the drive probes' included. Unattended, the crash box of
+//        Windows Error Reporting is off too (SEM_NOGPFAULTERRORBOX): under a deployment
+//        tool nobody is there to close it, and the tool would wait for ever.
 // posix: nothing to do; the system shows no such box.
 #pragma once
 
 namespace platform {
 
-// Called first thing in the process entry.
-void PrepareProcess();
+// Called in the process entry before the first file is touched; `unattended` when the
+// run must never show a box, not even for a crash.
+void PrepareProcess(bool unattended);
 
 }  // namespace platform

@@ -4,6 +4,6 @@
 
 namespace platform {
 
-void PrepareProcess() {}
+void PrepareProcess(bool) {}
 
 }  // namespace platform

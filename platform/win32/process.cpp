@@ -5,8 +5,9 @@
 
 namespace platform {
 
-void PrepareProcess() {
-  SetErrorMode(GetErrorMode() | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+void PrepareProcess(bool unattended) {
+  SetErrorMode(GetErrorMode() | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX |
+               (unattended ? SEM_NOGPFAULTERRORBOX : 0));
 }
 
 }  // namespace platform
