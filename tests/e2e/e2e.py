@@ -1028,7 +1028,12 @@ def native_unattended(build, scenario, drives, logs, env):
         if run(["id", "-u", WINE_USER]).returncode != 0:
             subprocess.run(["useradd", "--system", "--create-home", "--shell", "/bin/sh",
                             WINE_USER], check=True)
-        subprocess.run(["chown", "-R", f"{WINE_USER}:", str(drives)], check=True)
+        # Not into a slow or dead drive's mount: it is not ours to give away.
+        uid, gid = int(run(["id", "-u", WINE_USER]).stdout), int(run(["id", "-g", WINE_USER]).stdout)
+        for folder, subfolders, files in os.walk(drives):
+            subfolders[:] = [s for s in subfolders if not os.path.ismount(Path(folder) / s)]
+            for name in [".", *subfolders, *files]:
+                os.lchown(Path(folder) / name, uid, gid)
         user = ["runuser", "-u", WINE_USER, "--", "env", *[f"{k}={v}" for k, v in env.items()
                                                           if k.startswith(("WINE", "LC_", "ZELFIX"))]]
     arguments = [a.format(log=host(drives, scenario.log) if scenario.log else "")
