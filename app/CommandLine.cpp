@@ -32,6 +32,24 @@ CommandLine Refuse(const std::string& why) {
   return refused;
 }
 
+CommandLine Unknown(const std::string& argument) {
+  return Refuse("无法识别的参数: " + argument);
+}
+
+const char kNoLogFile[] = "/log 之后缺少日志文件名";
+
+bool IsModeSwitch(const std::string& name) {
+  return name == "check" || name == "quiet" || name == "?" || name == "h" || name == "help";
+}
+
+// Whether `argument` is one of our switches, as the word after /log would be in
+// "/log /check" - a forgotten file name, not a file named "\check".
+bool IsOwnSwitch(const std::string& argument) {
+  std::string name, value;
+  bool hasValue = false;
+  return SplitSwitch(argument, name, value, hasValue) && (IsModeSwitch(name) || name == "log");
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
@@ -42,17 +60,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     std::string name, value;
     bool hasValue = false;
     if (!SplitSwitch(argument, name, value, hasValue)) {
-      return Refuse("无法识别的参数: " + argument);
+      return Unknown(argument);
     }
     if (name == "log") {
       if (!hasValue) {
-        if (i + 1 == arguments.size()) {
-          return Refuse("/log 之后缺少日志文件名");
+        if (i + 1 == arguments.size() || IsOwnSwitch(arguments[i + 1])) {
+          return Refuse(kNoLogFile);
         }
         value = arguments[++i];
       }
       if (value.empty()) {
-        return Refuse("/log 之后缺少日志文件名");
+        return Refuse(kNoLogFile);
       }
       if (log && value != line.logFile) {
         return Refuse("只能指定一个日志文件: " + argument);
@@ -61,17 +79,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       line.logFile = value;
       continue;
     }
-    if (hasValue) {
-      return Refuse("无法识别的参数: " + argument);
+    if (hasValue || !IsModeSwitch(name)) {
+      return Unknown(argument);
     }
     if (name == "check") {
       check = true;
     } else if (name == "quiet") {
       quiet = true;
-    } else if (name == "?" || name == "h" || name == "help") {
-      help = true;
     } else {
-      return Refuse("无法识别的参数: " + argument);
+      help = true;
     }
   }
   if (help) {

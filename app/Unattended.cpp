@@ -15,15 +15,24 @@ namespace app {
 
 namespace {
 
-// One cell: a tab or line break inside would split the table.
-std::string Cell(std::string text) {
-  for (char& c : text) {
-    if (c == '\t' || c == '\r' || c == '\n') {
-      c = ' ';
+// One cell. A control character is shown as \xHH: a tab or line break would split the
+// table, and an escape sequence in a folder name would reach the terminal of whoever
+// reads the report.
+std::string Cell(const std::string& text) {
+  std::string cell;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      static const char kHex[] = "0123456789abcdef";
+      cell += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
+    } else {
+      cell += c;
     }
   }
-  return text;
+  return cell;
 }
+
+const char kHeading[] = "计算机\t时间\t版本\t目标地址\t模式\t安装目录\t原地址\t现地址\t结果\r\n";
 
 std::string ProblemText(const InstallationRecord& record) {
   switch (record.problem) {
@@ -87,7 +96,7 @@ std::string FormatReport(const ReportContext& context, const Tally& tally, int e
   };
   std::string text;
   if (heading) {
-    text += "计算机\t时间\t版本\t目标地址\t模式\t安装目录\t原地址\t现地址\t结果\r\n";
+    text += kHeading;
   }
   for (const InstallationRecord& record : tally.Records) {
     text += row(record.folder, record.before, record.after, OutcomeText(record));
@@ -124,13 +133,19 @@ int RunUnattended(const CommandLine& line) {
     return kExitAllCorrect;
   }
 
-  // The log first: an unlogged change on a fleet could not be audited.
+  // The log first: an unlogged change on a fleet could not be audited. A new log gets its
+  // column names now, which also proves that it takes what is written to it.
   std::unique_ptr<platform::ReportFile> log;
+  const std::string cannotWrite = "无法写入日志文件 " + line.logFile + "\r\n";
   if (!line.logFile.empty()) {
     std::string error;
     log = platform::OpenReportFile(line.logFile, error);
     if (!log) {
       platform::WriteToConsole(error + "\r\n", true);
+      return kExitCouldNotRun;
+    }
+    if (log->Empty() && !log->Append(kHeading)) {
+      platform::WriteToConsole(cannotWrite, true);
       return kExitCouldNotRun;
     }
   }
@@ -147,16 +162,19 @@ int RunUnattended(const CommandLine& line) {
     context.time = platform::LocalTimeText();
     RepairAllInstallations(tally);
     exitCode = ExitCodeOf(tally);
-    for (const platform::SilentDrive& drive : platform::SilentDrives()) {
-      context.notes.push_back(SilentDriveNote(drive));
-    }
   } catch (const std::exception& error) {
     context.error = platform::DescribeError(error);
   }
+  for (const platform::SilentDrive& drive : platform::SilentDrives()) {
+    context.notes.push_back(SilentDriveNote(drive));
+  }
 
+  // The log before the console: a reader of standard output that goes away (`| head`)
+  // must not cost the site its record of the repair.
+  const bool logged = !log || log->Append(FormatReport(context, tally, exitCode, false));
   platform::WriteToConsole(FormatReport(context, tally, exitCode, true), false);
-  if (log && !log->Append(FormatReport(context, tally, exitCode, log->Empty()))) {
-    platform::WriteToConsole("无法写入日志文件 " + line.logFile + "\r\n", true);
+  if (!logged) {
+    platform::WriteToConsole(cannotWrite, true);
     return kExitCouldNotRun;
   }
   return exitCode;

@@ -1,6 +1,7 @@
 // Process entry. Without a command line: the startup procedure, then the window's events
 // until no window is left, and the exit code 0. With one: the unattended front end, which
 // shows no box or window and answers with its exit code.
+#include <cstdlib>
 #include <exception>
 
 #include "app/CommandLine.h"
@@ -16,13 +17,17 @@ int main(int argc, char** argv) {
   const app::CommandLine line = app::ParseCommandLine(platform::CommandLineArguments(argc, argv));
   platform::PrepareProcess(line.mode != app::RunMode::kInteractive);
   if (line.mode != app::RunMode::kInteractive) {
+    // Never a box here, not even the run-time library's own for an abort: nobody may be
+    // there to close it.
+    std::set_terminate([] { std::_Exit(app::kExitCouldNotRun); });
     try {
       return app::RunUnattended(line);
     } catch (const std::exception& error) {
-      // Never a box here: nobody may be there to close it.
       platform::WriteToConsole("发现错误 - " + platform::DescribeError(error) + "\r\n", true);
-      return app::kExitCouldNotRun;
+    } catch (...) {
+      platform::WriteToConsole("发现错误 - 内部错误\r\n", true);
     }
+    return app::kExitCouldNotRun;
   }
   try {
     app::Main();

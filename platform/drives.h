@@ -41,7 +41,8 @@ FolderState CheckFolder(const std::string& folder);
 
 // A drive that did not answer in time (a mapped drive whose server has gone): from then
 // on it counts as missing, like a drive without a medium. Every lookup on a drive waits
-// for it to answer first, all drives probed at once, for at most 8 s in all
+// for it to answer first; the drives present are probed all at once, so a round of
+// probes holds the run up by at most 8 s however many drives are silent
 // (platform/driveprobe.h).
 struct SilentDrive {
   char letter = 'c';                   // lower case

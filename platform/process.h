@@ -6,7 +6,7 @@
 //        on every thread, the drive probes' included. Unattended, the crash box of
 //        Windows Error Reporting is off too (SEM_NOGPFAULTERRORBOX): under a deployment
 //        tool nobody is there to close it, and the tool would wait for ever.
-// posix: nothing to do; the system shows no such box.
+// posix: the system shows no such box; unattended, SIGPIPE is ignored.
 #pragma once
 
 namespace platform {

@@ -2,17 +2,12 @@
 // the computer's name, the local time, and the two places a report goes - a file it is
 // appended to, and the console.
 //
-// The report's encoding is the back-end's choice, made here once:
-// win32: UTF-16LE, with a byte-order mark at the start of a new (empty) file. Notepad and
-//        Excel on Windows 7 read it as Unicode, "type" shows it right whatever the
-//        console's code page (936 or 65001), and appends from many runs stay one text.
-//        The console gets WriteConsoleW. Standard output or error that is a file or
-//        pipe gets text in the console's output code page (the OEM code page without a
-//        console), as console programs write it: what PowerShell and cmd's tools decode
-//        it with. Characters that code page lacks become its default character there;
-//        the log keeps them.
-// posix: UTF-8 without a byte-order mark, as cat and the terminal expect; the log is a
-//        host path.
+// The report's encoding is the back-end's choice (the README says why):
+// win32: the log in UTF-16LE, with a byte-order mark at the start of a new (empty) file;
+//        a console gets WriteConsoleW; standard output or error that is a file or pipe
+//        gets text in the console's output code page (the OEM code page without a
+//        console), where a character the code page lacks becomes its default character.
+// posix: UTF-8 without a byte-order mark; the log is a host path.
 #pragma once
 
 #include <memory>

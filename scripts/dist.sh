@@ -7,8 +7,8 @@
 #   使用说明.txt              the operator guide, in Chinese
 #   zelfix-ADDRESS.zip       the five above and their SHA256SUMS: the one file to send
 #   SHA256SUMS               the checksums of all six, for sha256sum -c
-# Both executables are release builds, linked statically: copy the .exe alone. Their
-# version information names the version (git describe) and the address. The same commit
+# The executables are release builds, linked statically: copy the .exe (and the .com for
+# the command line) alone. Their version information names the version (git describe) and the address. The same commit
 # and address give the same bytes, wherever and whenever they are built.
 #
 #   scripts/dist.sh 10.20.30.40     the site's new web-server address

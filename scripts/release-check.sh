@@ -87,7 +87,7 @@ check_archive() {
 check_sums "$first"
 check_archive "$first"
 
-# The archive's names as Windows reads them; the version information of both executables
+# The archive's names as Windows reads them; the version information of every executable
 # (each string's key, its padding to four bytes, its value); the guide.
 version=$(git -C "$work/first" describe --tags --always --abbrev=12 --dirty=-modified)
 git -C "$work/first" describe --tags --abbrev=0 >/dev/null 2>&1 || version="commit $version"
@@ -108,7 +108,7 @@ for exe in programs:
         found = len(re.findall(pattern, data))
         assert found == 2, f"{exe}: {key} = {value!r} in {found} of 2 languages"
 # The guide: readable in Notepad, with the address, and every text it quotes from the
-# program ("..." and the buttons in 【】; "……" leaves a part out) is in both executables.
+# program ("..." and the buttons in 【】; "……" leaves a part out) is in every executable.
 # The others are Windows' own words.
 guide = open(f"{folder}/使用说明.txt", "rb").read()
 assert guide.startswith(b"\xef\xbb\xbf") and guide.count(b"\n") == guide.count(b"\r\n")

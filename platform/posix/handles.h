@@ -5,6 +5,9 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <string_view>
+
 #include "platform/ownedhandle.h"
 
 namespace platform::posix {
@@ -25,5 +28,25 @@ class Descriptor : public OwnedHandle<int, &::close, &NoDescriptor> {
 
 // An open folder stream (opendir, fdopendir).
 using FolderStream = OwnedHandle<DIR*, &::closedir>;
+
+// Writes all of `bytes` to `fd`, going on after an interrupted or partial write. False
+// with errno set when a write fails; a write that takes nothing counts as a full disk.
+inline bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return false;
+    }
+    if (written == 0) {
+      errno = ENOSPC;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
 
 }  // namespace platform::posix

@@ -20,26 +20,11 @@ namespace platform {
 
 namespace {
 
-bool WriteAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
-    if (written < 0 && errno == EINTR) {
-      continue;
-    }
-    if (written <= 0) {
-      return false;
-    }
-    done += static_cast<std::size_t>(written);
-  }
-  return true;
-}
-
 class PosixReportFile : public ReportFile {
  public:
   explicit PosixReportFile(posix::Descriptor fd) : fd_(std::move(fd)) {}
 
-  bool Append(const std::string& text) override { return WriteAll(fd_.get(), text); }
+  bool Append(const std::string& text) override { return posix::WriteAll(fd_.get(), text); }
   bool Empty() override {
     struct stat info {};
     return ::fstat(fd_.get(), &info) == 0 && info.st_size == 0;
@@ -90,7 +75,7 @@ std::unique_ptr<ReportFile> OpenReportFile(const std::string& path, std::string&
 }
 
 bool WriteToConsole(const std::string& text, bool toError) {
-  return WriteAll(toError ? STDERR_FILENO : STDOUT_FILENO, text);
+  return posix::WriteAll(toError ? STDERR_FILENO : STDOUT_FILENO, text);
 }
 
 bool HasStandardOutput() {

@@ -27,6 +27,10 @@ using FindHandle = OwnedHandle<HANDLE, &FindClose, &InvalidHandle>;
 // An open file (CreateFileW ... CloseHandle).
 using FileHandle = OwnedHandle<HANDLE, &CloseHandle, &InvalidHandle>;
 
+// Memory that a system call allocated for its answer (FormatMessageW with
+// FORMAT_MESSAGE_ALLOCATE_BUFFER, CommandLineToArgvW ... LocalFree).
+using LocalMemory = OwnedHandle<HLOCAL, &LocalFree>;
+
 // The device context of a window, or of the screen for nullptr (GetDC ... ReleaseDC).
 class WindowDC {
  public:

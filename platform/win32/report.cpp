@@ -62,8 +62,8 @@ std::string SystemMessage(DWORD code) {
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  const win32::LocalMemory owner(text);
   std::wstring message = length ? std::wstring(text, length) : std::wstring();
-  LocalFree(text);
   while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
     message.pop_back();
   }
@@ -110,13 +110,10 @@ std::vector<std::string> CommandLineArguments(int, char**) {
   std::vector<std::string> arguments;
   int count = 0;
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (wide == nullptr) {
-    return arguments;
-  }
-  for (int i = 1; i < count; ++i) {
+  const win32::LocalMemory owner(wide);
+  for (int i = 1; wide != nullptr && i < count; ++i) {
     arguments.push_back(win32::Narrow(wide[i]));
   }
-  LocalFree(wide);
   return arguments;
 }
 

@@ -34,6 +34,7 @@ TEST(ParseCommandLine, Table) {
       {{"/check", "/quiet"}, RunMode::kRefused, ""},
       {{"/log:a.txt"}, RunMode::kRefused, ""},
       {{"/check", "/log"}, RunMode::kRefused, ""},
+      {{"/quiet", "/log", "/check"}, RunMode::kRefused, ""},
       {{"/check", "/log:"}, RunMode::kRefused, ""},
       {{"/check:yes"}, RunMode::kRefused, ""},
       {{"check"}, RunMode::kRefused, ""},
