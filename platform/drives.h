@@ -1,6 +1,6 @@
 // Drives and folders: the directory primitives under the drive list and the folder list.
 //
-// win32: GetLogicalDriveStringsW, GetVolumeInformationW, GetCurrentDirectoryW and the
+// win32: GetLogicalDrives, GetVolumeInformationW, GetCurrentDirectoryW and the
 //        file search.
 // posix: the drives of the Wine prefix (platform/posix/winpath.h); a drive whose link
 //        leads nowhere is listed but not ready, like a drive without a medium.

@@ -381,16 +381,12 @@ std::vector<char> ReadyDriveLetters() {
 }
 
 std::vector<char> AllDriveLetters() {
-  const std::optional<std::string> devices = DosDevicesFolder();
-  if (!devices) {
+  if (!DosDevicesFolder()) {
     return {'z'};
   }
   std::vector<char> letters;
-  for (char drive = 'a'; drive <= 'z'; ++drive) {
-    // lstat, not stat: the link itself counts even when it leads nowhere.
-    if (Exists(*devices + "/" + drive + ":")) {
-      letters.push_back(drive);
-    }
+  for (const DriveRef& drive : PrefixDrives()) {
+    letters.push_back(drive.letter);
   }
   return letters;
 }

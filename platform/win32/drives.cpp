@@ -1,4 +1,4 @@
-// win32 drives and folders: GetLogicalDriveStringsW, GetVolumeInformationW,
+// win32 drives and folders: GetLogicalDrives, GetVolumeInformationW,
 // GetCurrentDirectoryW and the file search; the drive probe (platform/driveprobe.h).
 //
 // Implements: every logical drive with its volume label, the process's current folder,
@@ -96,35 +96,13 @@ bool DriveOfPathAnswers(const std::string& path) {
 }  // namespace win32
 
 std::vector<DriveInfo> ListDrives() {
-  std::vector<DriveInfo> drives;
-  std::vector<DriveRef> refs;
-  const DWORD needed = GetLogicalDriveStringsW(0, nullptr);
-  if (needed == 0) {
-    return drives;
-  }
-  std::wstring buffer(needed, L'\0');
-  const DWORD length = GetLogicalDriveStringsW(needed, buffer.data());
-  buffer.resize(std::min<DWORD>(length, needed));
-  // "C:\<NUL>D:\<NUL>...": one root per NUL-terminated piece.
-  for (std::size_t start = 0; start < buffer.size();) {
-    const std::size_t end = std::min(buffer.find(L'\0', start), buffer.size());
-    const std::wstring root = buffer.substr(start, end - start);
-    start = end + 1;
-    if (root.empty() || !iswalpha(root[0])) {
-      continue;
-    }
-    DriveInfo drive;
-    drive.letter = static_cast<char>(towlower(root[0]));
-    drives.push_back(drive);
-    refs.push_back(RefOf(drive.letter));
-  }
+  const std::vector<DriveRef> refs = PresentDrives();
   // A drive that does not answer holds the list up only a moment; it is listed without
   // its label.
   const std::vector<bool> answered = AnsweredWithin(refs, kDriveListPatience);
-  for (std::size_t i = 0; i < drives.size(); ++i) {
-    if (answered[i]) {
-      drives[i].label = LabelOf(refs[i].root);
-    }
+  std::vector<DriveInfo> drives;
+  for (std::size_t i = 0; i < refs.size(); ++i) {
+    drives.push_back(DriveInfo{refs[i].letter, answered[i] ? LabelOf(refs[i].root) : ""});
   }
   return drives;
 }
