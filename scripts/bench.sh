@@ -35,7 +35,8 @@ settings="$prefix/drive_c/Program Files/TAMO/ZEL1/BIN/ZEL1.SYS"
 printf '; ZEL\r\n[web]\r\nwebserver=10.0.0.1\r\nport=80\r\n' >"$prefix/original"
 # Each run finds the old address and rewrites it: the file is put back before each. No
 # answers on standard input: the message boxes are confirmed by its end. `/check` ends
-# with 1 there (repair needed): failures are ignored, the rewritten file is checked below.
+# with 1 there (repair needed): failures are let through here, every run's exit code is
+# checked below.
 WINEPREFIX=$prefix hyperfine --style none --warmup 5 --runs 200 -N -i \
   --export-json "$out/program.json" \
   --prepare "cp $prefix/original '$settings'" --command-name zelfix build/bench/app/zelfix \
@@ -103,6 +104,11 @@ print("Growth from 1 MB to 10 MB (10 would be linear):",
 with open(os.path.join(out, "program.json")) as f:
     results = {r["command"]: r for r in json.load(f)["results"]}
 program, floor = results["zelfix"], results["true"]
+# -i above lets /check's 1 through; every run must still have ended as it should.
+for name, expected in (("zelfix", 0), ("check", 1), ("quiet", 0), ("true", 0)):
+    codes = set(results[name].get("exit_codes") or [])
+    if codes != {expected}:
+        sys.exit(f"bench: {name} ended with {sorted(codes)}, expected {expected} every time")
 print()
 print(f"Whole automatic run (ten candidates, one installation rewritten): "
       f"{program['mean'] * 1000:.2f} ms ± {program['stddev'] * 1000:.2f} ms; "

@@ -861,12 +861,17 @@ class Wine:
             raise Failure(f"wine: the program did not end within {TIMEOUT} s after the last step")
         finally:
             self.steps = None
-            if process.poll() is None:
-                os.killpg(process.pid, signal.SIGKILL)
-                process.wait()
-                self.kill_server()
-                self.serve()
+            self.end(process)
         return code, shown
+
+    def end(self, process):
+        """A program still running after a failure: killed, and Wine's server started
+        afresh for the next run."""
+        if process.poll() is None:
+            os.killpg(process.pid, signal.SIGKILL)
+            process.wait()
+            self.kill_server()
+            self.serve()
 
     def visible_windows(self):
         return set(self.x("search", "--onlyvisible", "--name", "").stdout.split())
@@ -890,11 +895,7 @@ class Wine:
                     raise Failure(f"wine: a window appeared under a command line: {names}")
                 time.sleep(0.05)
         finally:
-            if process.poll() is None:
-                os.killpg(process.pid, signal.SIGKILL)
-                process.wait()
-                self.kill_server()
-                self.serve()
+            self.end(process)
         return process.returncode
 
     def kill_server(self):
