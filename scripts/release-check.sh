@@ -10,7 +10,7 @@
 # - the guide quotes only texts the executables show;
 # - signed: with a throwaway self-signed certificate, osslsigncode verifies both
 #   executables, and removing the signature gives back the unsigned build's bytes.
-# Three release builds: about a minute on two otherwise idle cores.
+# Three release builds: about two minutes on two otherwise idle cores.
 set -eu
 cd "$(dirname "$0")/.."
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-2}"

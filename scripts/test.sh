@@ -3,7 +3,8 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer, a 60 s fuzz run of the profile engine,
 # the kill test of the settings file's replacement, the Windows x86_64 and i686 suites
 # under Wine with code page 936, and the end-to-end suite (the real program, both Windows
-# executables under Wine and the native build, compared), and the release check (the
+# executables under Wine and the native build, compared, with drives that answer late or
+# never as FUSE file systems), and the release check (the
 # site release built twice and compared, checksummed and signed).
 # Installs what is missing first. Exits non-zero when any step fails.
 set -u
@@ -54,7 +55,7 @@ step windows-i686-under-wine suites mingw32
 # Needs build/native, build/mingw64 and build/mingw32 from the steps above.
 step end-to-end python3 tests/e2e/e2e.py
 # The site release built twice and compared, checksummed, signed with a throwaway
-# certificate (scripts/release-check.sh, about a minute).
+# certificate (scripts/release-check.sh, about two minutes).
 step release ./scripts/release-check.sh
 
 if [ -n "$failed" ]; then
