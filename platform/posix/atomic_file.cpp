@@ -443,9 +443,8 @@ bool MayReplace(int folder, const std::string& name, const FileIdentity& identit
   if (!S_ISREG(info.st_mode)) {
     return false;
   }
-  // Root would pass access(); a file with no write bit at all is read-only for everyone,
-  // as the read-only attribute is on Windows.
-  if ((info.st_mode & 0222) == 0) {
+  // Root would pass access().
+  if (IsReadOnlyMode(info.st_mode)) {
     return false;
   }
   if (::geteuid() != 0 && ::faccessat(folder, name.c_str(), W_OK, AT_EACCESS) != 0) {

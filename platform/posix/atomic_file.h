@@ -1,6 +1,8 @@
 // Whole-file replacement that never leaves a half-written file, nor a temporary one.
 #pragma once
 
+#include <sys/types.h>
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -70,5 +72,11 @@ bool ReadWholeFile(const std::string& hostPath, std::string& bytes, FileIdentity
 // as they are; the handlers are put back afterwards. Not for use from several threads
 // at once.
 bool ReplaceFile(const std::string& hostPath, std::string_view bytes, const FileIdentity& identity);
+
+// A file with no write bit at all is read-only for everyone, root included, as the
+// read-only attribute is on Windows; ReplaceFile refuses it.
+inline bool IsReadOnlyMode(mode_t mode) {
+  return (mode & 0222) == 0;
+}
 
 }  // namespace platform::posix

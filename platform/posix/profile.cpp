@@ -38,7 +38,7 @@ WriteProblem lastWriteProblem = WriteProblem::kNone;
 // write permission bit at all is the read-only attribute's counterpart.
 WriteProblem ProblemWith(const std::string& hostPath) {
   struct stat info {};
-  if (::stat(hostPath.c_str(), &info) == 0 && (info.st_mode & 0222) == 0) {
+  if (::stat(hostPath.c_str(), &info) == 0 && posix::IsReadOnlyMode(info.st_mode)) {
     return WriteProblem::kReadOnly;
   }
   const std::string::size_type slash = hostPath.rfind('/');
