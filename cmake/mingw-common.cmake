@@ -1,4 +1,8 @@
 # Shared by the MinGW toolchain files; ZELFIX_MINGW_TRIPLET names the target.
+# The POSIX-threads flavour of the compiler: in Debian's GCC 12 the win32-threads flavour
+# has no std::thread, std::mutex or std::condition_variable, which the program's drive
+# probes (platform/driveprobe.cpp) use, as does GoogleTest. Its run-time library
+# (winpthread) is linked statically with the rest, below.
 set(CMAKE_C_COMPILER ${ZELFIX_MINGW_TRIPLET}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${ZELFIX_MINGW_TRIPLET}-g++-posix)
 set(CMAKE_RC_COMPILER ${ZELFIX_MINGW_TRIPLET}-windres)

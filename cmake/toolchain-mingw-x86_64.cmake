@@ -1,6 +1,5 @@
-# Cross-compiles for 64-bit Windows with MinGW-w64. The POSIX-threads flavour of the
-# compiler is used because the win32-threads flavour lacks std::mutex, which GoogleTest
-# needs. Test programs run under Wine through wine-run.sh.
+# Cross-compiles for 64-bit Windows with MinGW-w64 (POSIX-threads flavour, see
+# mingw-common.cmake). Test programs run under Wine through wine-run.sh.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(ZELFIX_MINGW_TRIPLET x86_64-w64-mingw32)
