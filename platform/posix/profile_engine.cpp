@@ -70,15 +70,6 @@ Line LineAt(const Units& units, std::size_t begin) {
   return line;
 }
 
-bool IsProfileBlankLine(const Units& units, const Line& line) {
-  for (std::size_t i = line.begin; i < line.end; ++i) {
-    if (!IsProfileBlank(units[i])) {
-      return false;
-    }
-  }
-  return true;
-}
-
 // A name looked for, blanks removed; the common case of two ASCII names is compared
 // without decoding the file's text.
 struct Wanted {
@@ -424,13 +415,11 @@ std::optional<std::string> WriteValue(std::string_view bytes, std::string_view s
     }
     at = last.next;
   } else {
+    // Right after the last line, with no blank line between, as Windows appends it.
     if (location.anyLine) {
       const Line& last = location.lastLine;
       if (last.next == last.end) {
         text += lineBreak;
-      }
-      if (!IsProfileBlankLine(units, last)) {
-        text += lineBreak;  // a blank line between the last section and the new one
       }
     }
     text.append("[").append(name).append("]").append(lineBreak);

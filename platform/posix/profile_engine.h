@@ -56,8 +56,8 @@ std::optional<std::string> ReadValue(std::string_view bytes, std::string_view se
 //   other), so blank lines before the next section stay before it. A comment at the end
 //   of the section counts as part of it.
 // - No such section: "[section]", a line break, "key=value", a line break are appended
-//   at the end of the file, after a blank line when the file's last line is not blank.
-//   An empty file (or one holding only its byte-order mark) gets just those two lines.
+//   at the end of the file, right after its last line, with no blank line between, as
+//   Windows appends a section.
 // A line that had no line break (the file's last) is given one before anything goes
 // after it. New line breaks copy the file's first one (CR LF when it has none, or when a
 // lone CR or LF would merge with a neighbouring break into one CR LF). Names are written

@@ -222,19 +222,19 @@ TEST(ProfileEngine, WriteInsertsMissingKeysAndSections) {
       {"CR never joins a following LF", "[web]\rx=1\n\n", "web", "k", "v", "[web]\rx=1\nk=v\r\n\n"},
       {"first section only", "[web]\na=1\n[web]\nk=1\n", "web", "k", "2",
        "[web]\na=1\nk=2\n[web]\nk=1\n"},
-      {"section appended", "[a]\r\nx=1\r\n", "web", "k", "v", "[a]\r\nx=1\r\n\r\n[web]\r\nk=v\r\n"},
-      {"LF never joins a CR before it", "[a]\nx=1\r", "web", "k", "v",
-       "[a]\nx=1\r\r\n[web]\nk=v\n"},
+      {"section appended", "[a]\r\nx=1\r\n", "web", "k", "v", "[a]\r\nx=1\r\n[web]\r\nk=v\r\n"},
+      {"a lone CR ends the line before it", "[a]\nx=1\r", "web", "k", "v",
+       "[a]\nx=1\r[web]\nk=v\n"},
       {"section after blank line", "[a]\nx=1\n\n", "web", "k", "v", "[a]\nx=1\n\n[web]\nk=v\n"},
-      {"section at end without break", "[a]\nx=1", " web ", "k", "v", "[a]\nx=1\n\n[web]\nk=v\n"},
+      {"section at end without break", "[a]\nx=1", " web ", "k", "v", "[a]\nx=1\n[web]\nk=v\n"},
       {"empty file", "", "web", "k", "v", "[web]\r\nk=v\r\n"},
       {"GBK section", "", "中文", "k", "v", "[" + kGbkChinese + "]\r\nk=v\r\n"},
       {"UTF-8 BOM only", "\xEF\xBB\xBF", "web", "k", "v", "\xEF\xBB\xBF[web]\r\nk=v\r\n"},
       {"UTF-16LE BOM only", "\xFF\xFE", "web", "k", "中", Utf16(u"[web]\r\nk=中\r\n", true)},
       {"UTF-16BE key", Utf16(u"[web]\n", false), "web", "k", "v", Utf16(u"[web]\nk=v\n", false)},
-      {"after a lone NUL", "\0"s, "web", "k", "v", "\0\r\n\r\n[web]\r\nk=v\r\n"s},
+      {"after a lone NUL", "\0"s, "web", "k", "v", "\0\r\n[web]\r\nk=v\r\n"s},
       {"after NULs from a crash", "[a]\n" + std::string(64, '\0'), "web", "k", "v",
-       "[a]\n" + std::string(64, '\0') + "\n\n[web]\nk=v\n"},
+       "[a]\n" + std::string(64, '\0') + "\n[web]\nk=v\n"},
   };
   for (const WriteCase& c : cases) {
     ExpectWrites(c);
@@ -324,7 +324,7 @@ TEST(ProfileEngine, TenMegabytesReadAndWritten) {
     entries += pair;
   }
   EXPECT_EQ(ReadValue(sections + "[web]\r\nk=1", "web", "k"), "1");
-  EXPECT_EQ(WriteValue(sections, "web", "k", "2"), sections + "\r\n[web]\r\nk=2\r\n");
+  EXPECT_EQ(WriteValue(sections, "web", "k", "2"), sections + "[web]\r\nk=2\r\n");
   EXPECT_EQ(WriteValue("[web]\r\n" + entries + "k=1\r\n", "web", "k", "2"),
             "[web]\r\n" + entries + "k=2\r\n");
   EXPECT_EQ(WriteValue("[web]\r\n" + entries, "web", "k", "2"), "[web]\r\n" + entries + "k=2\r\n");
