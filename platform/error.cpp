@@ -6,7 +6,10 @@
 
 namespace platform {
 
-std::string DescribeSystemError(const std::error_code& code) {
+namespace {
+
+// What `code` means in Chinese, or nothing when no text fits.
+const char* KnownSystemError(const std::error_code& code) {
   const struct {
     std::errc condition;
     const char* description;
@@ -25,6 +28,7 @@ std::string DescribeSystemError(const std::error_code& code) {
       {std::errc::file_exists, "文件已存在"},
       {std::errc::filename_too_long, "文件名太长"},
       {std::errc::resource_unavailable_try_again, "资源暂时不可用"},
+      {std::errc::device_or_resource_busy, "文件正被其他程序使用"},
   };
   for (const auto& known : kKnown) {
     if (code == known.condition) {
@@ -34,7 +38,15 @@ std::string DescribeSystemError(const std::error_code& code) {
   if (code == std::io_errc::stream) {
     return "设备 I/O 错误";
   }
-  return "系统错误（错误 " + std::to_string(code.value()) + "）";
+  return nullptr;
+}
+
+}  // namespace
+
+std::string DescribeSystemError(const std::error_code& code) {
+  const char* known = KnownSystemError(code);
+  return std::string(known != nullptr ? known : "原因不明") + "（系统错误 " +
+         std::to_string(code.value()) + "）";
 }
 
 std::string DescribeError(const std::exception& error) {
@@ -49,7 +61,8 @@ std::string DescribeError(const std::exception& error) {
   }
   // Failed file-system and stream operations, and threads and locks, among others.
   if (const auto* system = dynamic_cast<const std::system_error*>(&error)) {
-    return DescribeSystemError(system->code());
+    const char* known = KnownSystemError(system->code());
+    return known != nullptr ? known : DescribeSystemError(system->code());
   }
   if (dynamic_cast<const std::out_of_range*>(&error) != nullptr) {
     return "下标越界";
@@ -63,7 +76,7 @@ std::string DescribeError(const std::exception& error) {
       dynamic_cast<const std::domain_error*>(&error) != nullptr) {
     return "无效的过程调用或参数";
   }
-  return "内部错误";
+  return kInternalErrorText;
 }
 
 }  // namespace platform

@@ -43,14 +43,21 @@ inline RuntimeError PermissionDeniedError() {
   return RuntimeError(kPermissionDeniedErrorNumber, "拒绝的权限");
 }
 
+// The one word for an error that the program cannot name: a fault of the program itself.
+inline constexpr char kInternalErrorText[] = "内部错误";
+
 // What the operator reads of any error that reaches a handler, in Chinese: a
 // RuntimeError's own description; for an error of the C++ run-time library, whose own
 // text is English, what it means ("内存不足" for running out of memory, "拒绝的权限" for
-// a system call refused, and so on; "内部错误" for a fault of the program itself).
+// a system call refused - with its number, as DescribeSystemError gives it, where no
+// text fits - and so on; kInternalErrorText for anything else).
 std::string DescribeError(const std::exception& error);
 
-// A failed system call in Chinese, by what its code means rather than by its number,
-// which differs from one system to the next; the number only where no text fits.
+// The one describer of a failed system call, for reports and logs: in Chinese, by what
+// its code means rather than by its number, which differs from one system to the next,
+// followed by the number for support: "磁盘已满（系统错误 28）", "原因不明（系统错误 N）"
+// where no text fits. A platform's own error number (errno, GetLastError) is
+// std::error_code(number, std::system_category()) on either back-end.
 std::string DescribeSystemError(const std::error_code& code);
 
 }  // namespace platform

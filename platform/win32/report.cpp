@@ -12,8 +12,10 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <system_error>
 #include <utility>
 
+#include "platform/error.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
 
@@ -56,19 +58,6 @@ class Win32ReportFile : public ReportFile {
  private:
   win32::FileHandle handle_;
 };
-
-std::string SystemMessage(DWORD code) {
-  wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  const win32::LocalMemory owner(text);
-  std::wstring message = length ? std::wstring(text, length) : std::wstring();
-  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
-    message.pop_back();
-  }
-  return win32::Narrow(message) + " (" + std::to_string(code) + ")";
-}
 
 // `text` in the code page a reader of redirected output decodes with: the console's
 // output code page (what cmd's tools and PowerShell's [Console]::OutputEncoding use), or
@@ -152,7 +141,9 @@ std::unique_ptr<ReportFile> OpenReportFile(const std::string& path, std::string&
                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!handle) {
-    error = "无法打开日志文件 " + path + ": " + SystemMessage(GetLastError());
+    error = "无法打开日志文件 " + path + ": " +
+            DescribeSystemError(
+                std::error_code(static_cast<int>(GetLastError()), std::system_category()));
     return nullptr;
   }
   return std::make_unique<Win32ReportFile>(std::move(handle));

@@ -559,7 +559,7 @@ LRESULT CALLBACK Win32Window::Procedure(HWND window, UINT message, WPARAM wParam
   } catch (const std::exception& error) {
     ReportUnhandledError(DescribeError(error));
   } catch (...) {
-    ReportUnhandledError("未知错误");
+    ReportUnhandledError(kInternalErrorText);
   }
 }
 
