@@ -122,7 +122,7 @@ TEST(FolderList, DriveTextOpensThatDrivesCurrentFolder) {
   ScratchDrives drives;
   drives.MakeFolder("D:\\work\\deeper");
   drives.MakeFolder("E:\\data");
-  ScopedCurrentFolder current("D:\\work");
+  ScopedCurrentFolder current(drives, "D:\\work");
   FolderList list;
   EXPECT_EQ(list.Path(), "D:\\work");  // where it starts
 
@@ -159,7 +159,7 @@ TEST(FolderList, FailingSetPathKeepsWhatItShowed) {
 TEST(DriveList, SelectsTheCurrentDriveAndChangesByLetter) {
   ScratchDrives drives;
   drives.MakeFolder("D:\\work");
-  ScopedCurrentFolder current("D:\\work");
+  ScopedCurrentFolder current(drives, "D:\\work");
   DriveList list;
   // Drive texts begin with the letter and a colon; a label may follow.
   EXPECT_EQ(list.Drive().substr(0, 2), "d:");
@@ -210,7 +210,7 @@ TEST(DirectorySearch, FindsWhatTheMaskAllows) {
 TEST(DirectorySearch, SpacesOnlyFindNothing) {
   ScratchDrives drives;
   drives.MakeFolder("D:\\work");
-  ScopedCurrentFolder current("D:\\work");
+  ScopedCurrentFolder current(drives, "D:\\work");
   EXPECT_EQ(DirectorySearch("   ", 18), "");
   EXPECT_EQ(DirectorySearch("D:\\work\\   ", 18), "");
 }

@@ -31,7 +31,7 @@ class FolderWindow : public testing::Test {
     drives.MakeFolder(kBin);
     drives.MakeFolder(kZel1 + "\\LOG");
     drives.MakeFolder("D:\\work\\sub");
-    current.emplace("D:\\work");
+    current.emplace(drives, "D:\\work");
     messages::SetMessageTitle(kTitle);
   }
 

@@ -73,7 +73,7 @@ class TerminalWindow : public testing::Test {
     drives.WriteFile("D:\\.windows-label", "DATA\n");
     std::filesystem::create_directory_symlink(
         "../drive_h", std::filesystem::path(std::getenv("WINEPREFIX")) / "dosdevices" / "h:");
-    current.emplace(kZel1);
+    current.emplace(drives, kZel1);
   }
   // Opens and shows the window, then runs the event loop on `script`; the output.
   std::string Run(const std::string& script) {

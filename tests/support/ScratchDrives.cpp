@@ -26,7 +26,7 @@ namespace {
 // The host path of a Windows path on the scratch drives. On posix the drives are fresh
 // folders of our own, so the path is mapped by its text alone ("C:\\a\\b" is
 // <root>/drive_c/a/b): a fault in the program's own path resolution cannot hide here.
-fs::path HostPath([[maybe_unused]] const std::string& root, const std::string& windowsPath) {
+fs::path MapToHost([[maybe_unused]] const std::string& root, const std::string& windowsPath) {
 #ifdef _WIN32
   return fs::u8path(windowsPath);
 #else
@@ -124,14 +124,14 @@ void ScratchDrives::Wipe() {
     for (const char* folder : kWipedFolders) {
       const std::string windowsPath = std::string(1, drive) + ":\\" + folder;
       std::error_code ignored;
-      const fs::path host = HostPath(root_, windowsPath);
+      const fs::path host = MapToHost(root_, windowsPath);
       if (fs::exists(host, ignored)) {
         RemoveTree(host);
       }
     }
   }
   std::error_code ignored;
-  for (const auto& entry : fs::directory_iterator(HostPath(root_, kProfiles), ignored)) {
+  for (const auto& entry : fs::directory_iterator(MapToHost(root_, kProfiles), ignored)) {
     if (IsScratchProfile(entry.path().filename().u8string())) {
       RemoveTree(entry.path());
     }
@@ -139,7 +139,7 @@ void ScratchDrives::Wipe() {
 }
 
 void ScratchDrives::WriteFile(const std::string& windowsPath, const std::string& bytes) {
-  const fs::path host = HostPath(root_, windowsPath);
+  const fs::path host = MapToHost(root_, windowsPath);
   std::error_code error;
   fs::create_directories(host.parent_path(), error);
   std::ofstream out(host, std::ios::binary | std::ios::trunc);
@@ -150,7 +150,7 @@ void ScratchDrives::WriteFile(const std::string& windowsPath, const std::string&
 }
 
 std::string ScratchDrives::ReadFile(const std::string& windowsPath) {
-  std::ifstream in(HostPath(root_, windowsPath), std::ios::binary);
+  std::ifstream in(MapToHost(root_, windowsPath), std::ios::binary);
   if (!in) {
     ADD_FAILURE() << "cannot read " << windowsPath;
     return std::string();
@@ -162,12 +162,12 @@ std::string ScratchDrives::ReadFile(const std::string& windowsPath) {
 
 bool ScratchDrives::Exists(const std::string& windowsPath) {
   std::error_code ignored;
-  return fs::exists(HostPath(root_, windowsPath), ignored);
+  return fs::exists(MapToHost(root_, windowsPath), ignored);
 }
 
 void ScratchDrives::MakeFolder(const std::string& windowsPath) {
   std::error_code error;
-  fs::create_directories(HostPath(root_, windowsPath), error);
+  fs::create_directories(MapToHost(root_, windowsPath), error);
   if (error) {
     ADD_FAILURE() << "cannot create " << windowsPath << ": " << error.message();
   }
@@ -175,7 +175,7 @@ void ScratchDrives::MakeFolder(const std::string& windowsPath) {
 
 void ScratchDrives::SetReadOnly(const std::string& windowsPath, bool readOnly) {
 #ifdef _WIN32
-  const fs::path host = HostPath(root_, windowsPath);
+  const fs::path host = MapToHost(root_, windowsPath);
   const DWORD attributes = GetFileAttributesW(host.c_str());
   const DWORD updated = readOnly ? (attributes | FILE_ATTRIBUTE_READONLY)
                                  : (attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
@@ -185,7 +185,7 @@ void ScratchDrives::SetReadOnly(const std::string& windowsPath, bool readOnly) {
 #else
   std::error_code error;
   const fs::perms write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-  fs::permissions(HostPath(root_, windowsPath), readOnly ? write : fs::perms::owner_write,
+  fs::permissions(MapToHost(root_, windowsPath), readOnly ? write : fs::perms::owner_write,
                   readOnly ? fs::perm_options::remove : fs::perm_options::add, error);
   if (error) {
     ADD_FAILURE() << "cannot change the permissions of " << windowsPath;
@@ -195,20 +195,24 @@ void ScratchDrives::SetReadOnly(const std::string& windowsPath, bool readOnly) {
 
 void ScratchDrives::MakeHidden(const std::string& windowsPath) {
 #ifdef _WIN32
-  const fs::path host = HostPath(root_, windowsPath);
+  const fs::path host = MapToHost(root_, windowsPath);
   SetFileAttributesW(host.c_str(), GetFileAttributesW(host.c_str()) | FILE_ATTRIBUTE_HIDDEN);
 #else
   // Hidden means a leading dot on this back-end; the name must already carry it.
-  if (HostPath(root_, windowsPath).filename().string().rfind('.', 0) != 0) {
+  if (MapToHost(root_, windowsPath).filename().string().rfind('.', 0) != 0) {
     ADD_FAILURE() << "a hidden entry's name starts with a dot here: " << windowsPath;
   }
 #endif
 }
 
+std::filesystem::path ScratchDrives::HostPath(const std::string& windowsPath) const {
+  return testsupport::MapToHost(root_, windowsPath);
+}
+
 std::vector<std::string> ScratchDrives::List(const std::string& windowsFolder) {
   std::vector<std::string> names;
   std::error_code error;
-  for (const auto& entry : fs::directory_iterator(HostPath(root_, windowsFolder), error)) {
+  for (const auto& entry : fs::directory_iterator(MapToHost(root_, windowsFolder), error)) {
     names.push_back(entry.path().filename().u8string());
   }
   std::sort(names.begin(), names.end());

@@ -16,6 +16,7 @@
 // means). They fail the current test (ADD_FAILURE) when the host refuses.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,8 @@ class ScratchDrives {
   void MakeHidden(const std::string& windowsPath);
   // Names of the entries in a folder, sorted; for checking that nothing was left behind.
   std::vector<std::string> List(const std::string& windowsFolder);
+  // The host's path of a Windows path on the scratch drives, mapped as above.
+  std::filesystem::path HostPath(const std::string& windowsPath) const;
 
  private:
   void Wipe();
