@@ -20,7 +20,7 @@ bool SplitSwitch(const std::string& argument, std::string& name, std::string& va
   }
   const std::size_t joint = rest.find_first_of(":=");
   hasValue = joint != std::string::npos;
-  name = platform::AsciiLowerCase(rest.substr(0, joint));
+  name = platform::AsciiLower(rest.substr(0, joint));
   value = hasValue ? rest.substr(joint + 1) : std::string();
   return true;
 }

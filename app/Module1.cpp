@@ -1,5 +1,6 @@
 #include "app/Module1.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -27,6 +28,18 @@ std::string ReadServerAddress(const std::string& settingsPath) {
   return common::ReadProfileString(settingsPath, kSettingsSection, kSettingsKey, "");
 }
 
+// The folders of the records that `wanted` picks, as a list.
+template <typename Wanted>
+std::string ListOf(const std::vector<InstallationRecord>& records, Wanted wanted) {
+  std::string list;
+  for (const InstallationRecord& record : records) {
+    if (wanted(record)) {
+      AppendLine(list, record.folder);
+    }
+  }
+  return list;
+}
+
 // The two "not an installation" headlines differ only in the trailing space, which
 // tells support which check refused the folder: its name, or its missing settings file.
 const std::string kNotInstallation = "指定目录非ZEL检测程序安装目录";
@@ -42,40 +55,71 @@ std::string ParentFolder(const std::string& path) {
 
 }  // namespace
 
-bool RepairInstallation(std::string Folder, Tally& tally) {
-  const std::string settingsPath = common::AddBackslash(Folder) + kSettingsFile;
-  if (!common::FileExists(settingsPath)) {
-    return false;
-  }
-  AppendLine(tally.FoundList, Folder);
-  common::CheckedIncrement(tally.FoundCount);
+std::int32_t Tally::FoundCount() const {
+  return common::CheckedCount(records.size());
+}
 
+std::int32_t Tally::CorrectCount() const {
+  return common::CheckedCount(static_cast<std::size_t>(
+      std::count_if(records.begin(), records.end(),
+                    [](const InstallationRecord& record) { return record.HoldsAddress(); })));
+}
+
+std::string Tally::FoundList() const {
+  return ListOf(records, [](const InstallationRecord&) { return true; });
+}
+
+std::string Tally::CorrectList() const {
+  return ListOf(records, [](const InstallationRecord& record) { return record.HoldsAddress(); });
+}
+
+std::string Tally::FailedList() const {
+  return ListOf(records, [](const InstallationRecord& record) { return !record.HoldsAddress(); });
+}
+
+bool Tally::Rewritten() const {
+  return std::any_of(records.begin(), records.end(), [](const InstallationRecord& record) {
+    return record.outcome == Outcome::kRepaired;
+  });
+}
+
+std::optional<InstallationRecord> CheckInstallation(const std::string& folder, Mode mode) {
+  const std::string settingsPath = common::AddBackslash(folder) + kSettingsFile;
+  if (!common::FileExists(settingsPath)) {
+    return std::nullopt;
+  }
   InstallationRecord record;
-  record.folder = Folder;
-  std::string value = ReadServerAddress(settingsPath);
-  record.before = value;
-  if (value != TargetServerAddress && !tally.AuditOnly) {
-    // The write's own answer is not trusted; reading back decides.
-    common::WriteProfileString(settingsPath, kSettingsSection, kSettingsKey, TargetServerAddress);
-    record.problem = platform::LastProfileWriteProblem(record.systemCode);
-    value = ReadServerAddress(settingsPath);
-    if (value == TargetServerAddress) {
-      tally.Rewritten = true;
+  record.folder = folder;
+  record.before = ReadServerAddress(settingsPath);
+  record.after = record.before;
+  if (record.before == TargetServerAddress) {
+    record.outcome = Outcome::kAlreadyCorrect;
+  } else if (mode == Mode::kAudit) {
+    record.outcome = Outcome::kNeedsRepair;
+  } else {
+    const platform::FileResult written = common::WriteProfileString(
+        settingsPath, kSettingsSection, kSettingsKey, TargetServerAddress);
+    // Reading back decides, whatever the write answered.
+    record.after = ReadServerAddress(settingsPath);
+    if (record.after == TargetServerAddress) {
+      record.outcome = Outcome::kRepaired;
+    } else if (written.problem != platform::FileProblem::kNone) {
+      record.outcome = Outcome::kWriteFailed;
+      record.reason = written;
+    } else {
+      record.outcome = Outcome::kReadBackDiffers;
     }
   }
-  record.after = value;
-  const bool correct = value == TargetServerAddress;
-  if (correct) {
-    common::CheckedIncrement(tally.CorrectCount);
+  return record;
+}
+
+bool RepairInstallation(std::string Folder, Tally& tally) {
+  std::optional<InstallationRecord> record = CheckInstallation(Folder, Mode::kRepair);
+  if (!record) {
+    return false;
   }
-  AppendLine(correct ? tally.CorrectList : tally.FailedList, Folder);
-  if (correct) {
-    record.outcome = record.before == value ? Outcome::kAlreadyCorrect : Outcome::kRepaired;
-  } else {
-    record.outcome = tally.AuditOnly ? Outcome::kNeedsRepair : Outcome::kFailed;
-  }
-  tally.Records.push_back(std::move(record));
-  return correct;
+  tally.records.push_back(std::move(*record));
+  return tally.records.back().HoldsAddress();
 }
 
 std::string AdviceTemplate;
@@ -92,11 +136,11 @@ namespace {
 // the platform's order). Only folders on the system drive have shadows: Windows
 // virtualizes its own Program Files folders, not those of other drives.
 std::vector<std::string> ShadowFolders(const std::vector<std::string>& installations) {
-  const std::string systemDrive = platform::AsciiLowerCase(platform::SystemDrive());
+  const std::string systemDrive = platform::AsciiLower(platform::SystemDrive());
   std::vector<std::string> belowDrive;  // such as "\Program Files\TAMO\ZEL1"
   for (const std::string& folder : installations) {
     if (!systemDrive.empty() &&
-        platform::AsciiLowerCase(folder.substr(0, systemDrive.size())) == systemDrive) {
+        platform::AsciiLower(folder.substr(0, systemDrive.size())) == systemDrive) {
       belowDrive.push_back(folder.substr(systemDrive.size()));
     }
   }
@@ -114,27 +158,30 @@ std::vector<std::string> ShadowFolders(const std::vector<std::string>& installat
 
 }  // namespace
 
-bool RepairAllInstallations(Tally& tally) {
-  const bool auditOnly = tally.AuditOnly;
+void CheckAllInstallations(Mode mode, Tally& tally) {
   tally = Tally{};
-  tally.AuditOnly = auditOnly;
   std::vector<std::string> installed;
   for (const char* folder : kCandidateFolders) {
-    const std::int32_t foundBefore = tally.FoundCount;
-    RepairInstallation(folder, tally);
-    if (tally.FoundCount != foundBefore) {
+    if (std::optional<InstallationRecord> record = CheckInstallation(folder, mode)) {
+      tally.records.push_back(std::move(*record));
       installed.emplace_back(folder);
     }
   }
   // A user whose copy still holds the old address would go on using it.
   for (const std::string& shadow : ShadowFolders(installed)) {
-    RepairInstallation(shadow, tally);
+    if (std::optional<InstallationRecord> record = CheckInstallation(shadow, mode)) {
+      tally.records.push_back(std::move(*record));
+    }
   }
-  return tally.FoundCount > 0;
+}
+
+bool RepairAllInstallations(Tally& tally) {
+  CheckAllInstallations(Mode::kRepair, tally);
+  return tally.FoundCount() > 0;
 }
 
 bool RepairChosenFolder(std::string Folder) {
-  const std::string name = platform::AsciiLowerCase(common::LastFolderName(Folder));
+  const std::string name = platform::AsciiLower(common::LastFolderName(Folder));
   std::string checked;
   if (name == "tamo") {
     checked = common::AddBackslash(Folder) + "zel1";
@@ -152,11 +199,11 @@ bool RepairChosenFolder(std::string Folder) {
   if (!checked.empty()) {
     RepairInstallation(checked, tally);
   }
-  if (tally.FoundCount == 0) {
+  if (tally.FoundCount() == 0) {
     messages::ShowError(kNotInstallation + kLineBreak2 + Folder, "");
     return false;
   }
-  if (tally.CorrectCount == 0) {
+  if (tally.CorrectCount() == 0) {
     // Found but still holding another value (read-only, or no rights to write): the
     // window stays open so that the operator can fix that and try again.
     messages::ShowError("指定目录修复失败" + kLineBreak2 + Folder + kLineBreak2 +
@@ -179,11 +226,13 @@ ui::frmfixPath::WindowOpener FolderWindowOpener = &platform::OpenWindow;
 // apart, so that a failure is never reported under the "repaired" line.
 std::string IncompleteRepairQuestion(const Tally& tally) {
   std::string text;
-  if (!tally.CorrectList.empty()) {
-    text += "检测到如下安装地址已完成修复\r\n" + tally.CorrectList + kLineBreak2;
+  const std::string correct = tally.CorrectList();
+  const std::string failed = tally.FailedList();
+  if (!correct.empty()) {
+    text += "检测到如下安装地址已完成修复\r\n" + correct + kLineBreak2;
   }
-  if (!tally.FailedList.empty()) {
-    text += "以下安装地址修复失败，请检查配置文件是否为只读\r\n" + tally.FailedList + kLineBreak2;
+  if (!failed.empty()) {
+    text += "以下安装地址修复失败，请检查配置文件是否为只读\r\n" + failed + kLineBreak2;
   }
   return text + "如冲突问题还存在, 是否ZEL检测系统安装在其他目录，" + "请指定其他安装目录进行修复?";
 }
@@ -208,10 +257,11 @@ void Main() {
     Tally tally;
     RepairAllInstallations(tally);
 
-    if (tally.FoundCount > 0 && tally.CorrectCount == tally.FoundCount && tally.Rewritten) {
+    const std::int32_t found = tally.FoundCount();
+    if (found > 0 && tally.CorrectCount() == found && tally.Rewritten()) {
       messages::ShowInformation(
           messages::FormatMessage(AdviceTemplate, "系统自动修复已完成", "", "", "", ""), "");
-    } else if (tally.FoundCount == 0) {
+    } else if (found == 0) {
       messages::ShowWarning("系统没有定位到ZEL检测系统的安装目录，请指定", "");
       ShowFolderWindow();
     } else if (messages::AskQuestion(IncompleteRepairQuestion(tally), "", false, 0) ==

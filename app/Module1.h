@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,45 +30,57 @@ inline constexpr std::array<const char*, 10> kCandidateFolders = {
     "F:\\Program Files (x86)\\TAMO\\ZEL1", "G:\\Program Files (x86)\\TAMO\\ZEL1",
 };
 
-// What became of one installation found, for the unattended report.
+// What became of one installation found.
 enum class Outcome {
-  kAlreadyCorrect,  // held TargetServerAddress before anything was done
-  kRepaired,        // written and read back equal
-  kFailed,          // still holds another value after the write (see problem)
-  kNeedsRepair,     // an audit found another value and wrote nothing
+  kAlreadyCorrect,   // held TargetServerAddress before anything was done
+  kRepaired,         // written and read back equal
+  kNeedsRepair,      // an audit found another value and wrote nothing
+  kWriteFailed,      // the write failed; the record's reason says why
+  kReadBackDiffers,  // the write answered success, but reading back gave another value
 };
 
+// One installation found: what it held, what it holds, and why.
 struct InstallationRecord {
-  std::string folder;  // as passed to RepairInstallation
+  std::string folder;  // as passed in
   std::string before;  // the value read first
   std::string after;   // the value read last (the same as before when nothing was written)
   Outcome outcome = Outcome::kAlreadyCorrect;
-  // For kFailed: why the write failed, as far as the platform tells; kNone when the
-  // write answered success but reading back gave another value.
-  platform::WriteProblem problem = platform::WriteProblem::kNone;
-  int systemCode = 0;  // the platform's error number, 0 when none
+  // For kWriteFailed: the write's own answer; problem kNone for every other outcome.
+  platform::FileResult reason;
+
+  // Whether the settings file holds TargetServerAddress after the check.
+  bool HoldsAddress() const {
+    return outcome == Outcome::kAlreadyCorrect || outcome == Outcome::kRepaired;
+  }
 };
 
-// What a repair run found, owned by its caller. Folders appear exactly as they were
-// passed in, in the order checked, joined by CR LF.
+// What a run found: one record per found installation, in the order checked. Everything
+// the boxes, the report and the exit code say is derived from the records, here. Lists
+// hold the folders exactly as they were passed in, joined by CR LF. A count raises the
+// overflow error past its 32-bit range.
 struct Tally {
-  std::int32_t FoundCount = 0;    // checked folders whose settings file exists
-  std::int32_t CorrectCount = 0;  // of those, how many hold TargetServerAddress afterwards
-  std::string FoundList;          // every found folder
-  bool Rewritten = false;         // some value was written and read back equal
-  std::string CorrectList;        // the found folders that hold TargetServerAddress
-  std::string FailedList;         // the found folders that still hold another value
-  std::vector<InstallationRecord> Records;  // one per found folder, in the order checked
-  // Set by the caller before the run: an audit, which reads like a repair and never
-  // writes. RepairAllInstallations keeps it when it starts the tally afresh.
-  bool AuditOnly = false;
+  std::vector<InstallationRecord> records;
+
+  std::int32_t FoundCount() const;    // installations found
+  std::int32_t CorrectCount() const;  // of those, how many hold TargetServerAddress
+  std::string FoundList() const;      // every found folder
+  std::string CorrectList() const;    // the found folders that hold TargetServerAddress
+  std::string FailedList() const;     // the found folders that hold another value
+  bool Rewritten() const;             // some value was written and read back equal
 };
 
-// Checks one installation folder. When its settings file exists the folder is counted
-// and listed; a "webserver" value other than TargetServerAddress is written and read
-// back, unless tally.AuditOnly, which leaves every file as it is. Each found folder adds
-// its record. True when the file exists and holds TargetServerAddress afterwards.
-// Raises the overflow error if a counter would pass its 32-bit range.
+// Whether looking at an installation may change it.
+enum class Mode {
+  kRepair,  // writes TargetServerAddress where another value is found, and reads it back
+  kAudit,   // reads like a repair, and never writes
+};
+
+// Looks at one installation folder. Nothing when its settings file does not exist;
+// otherwise its record.
+std::optional<InstallationRecord> CheckInstallation(const std::string& folder, Mode mode);
+
+// Checks and repairs one installation folder, adding its record to `tally` when its
+// settings file exists. True when it exists and holds TargetServerAddress afterwards.
 bool RepairInstallation(std::string Folder, Tally& tally);
 
 // Where a user's copy of an installation folder lies, below the user's profile folder
@@ -85,7 +98,11 @@ inline constexpr char kShadowFolder[] = "AppData\\Local\\VirtualStore";
 //    installation and listed by its full folder. A shadow whose installation is missing
 //    is not looked at, nor is anything else in a profile; a profile that may not be
 //    read is passed over.
-// True when some installation or shadow was found.
+// An error raised on the way leaves `tally` with the records made before it.
+void CheckAllInstallations(Mode mode, Tally& tally);
+
+// CheckAllInstallations(Mode::kRepair, tally). True when some installation or shadow
+// was found.
 bool RepairAllInstallations(Tally& tally);
 
 // The title of every message box and of the folder window; Main sets it first.

@@ -1,8 +1,10 @@
 #include "app/Unattended.h"
 
 #include <chrono>
+#include <cstdint>
 #include <exception>
 #include <memory>
+#include <system_error>
 
 #include "app/Version.h"
 #include "platform/dialogs.h"
@@ -34,23 +36,25 @@ std::string Cell(const std::string& text) {
 
 const char kHeading[] = "计算机\t时间\t版本\t目标地址\t模式\t安装目录\t原地址\t现地址\t结果\r\n";
 
-std::string ProblemText(const InstallationRecord& record) {
-  switch (record.problem) {
-    case platform::WriteProblem::kNone:
-      return "写入后读回的值仍不同";
-    case platform::WriteProblem::kReadOnly:
+// The one place where a file's problem becomes the report's Chinese.
+std::string ProblemText(const platform::FileResult& reason) {
+  switch (reason.problem) {
+    case platform::FileProblem::kReadOnly:
       return "文件只读";
-    case platform::WriteProblem::kAccessDenied:
+    case platform::FileProblem::kAccessDenied:
       return "拒绝访问";
-    case platform::WriteProblem::kInUse:
+    case platform::FileProblem::kInUse:
       return "文件正被其他程序使用";
-    case platform::WriteProblem::kRefusedText:
+    case platform::FileProblem::kRefusedText:
       return "文件的编码无法原样保存该值";
-    case platform::WriteProblem::kUnknown:
+    case platform::FileProblem::kNone:
+    case platform::FileProblem::kUnknown:
       break;
   }
-  return record.systemCode != 0 ? "原因不明（系统错误 " + std::to_string(record.systemCode) + "）"
-                                : "原因不明";
+  if (reason.systemCode == 0) {
+    return "原因不明";
+  }
+  return platform::DescribeSystemError(std::error_code(reason.systemCode, std::system_category()));
 }
 
 std::string OutcomeText(const InstallationRecord& record) {
@@ -61,10 +65,12 @@ std::string OutcomeText(const InstallationRecord& record) {
       return "已修复";
     case Outcome::kNeedsRepair:
       return "需要修复";
-    case Outcome::kFailed:
+    case Outcome::kReadBackDiffers:
+      return "修复失败: 写入后读回的值仍不同";
+    case Outcome::kWriteFailed:
       break;
   }
-  return "修复失败: " + ProblemText(record);
+  return "修复失败: " + ProblemText(record.reason);
 }
 
 // A drive that did not answer was passed over like a missing one: an installation on it
@@ -78,10 +84,11 @@ std::string SilentDriveNote(const platform::SilentDrive& drive) {
 }  // namespace
 
 int ExitCodeOf(const Tally& tally) {
-  if (tally.FoundCount == 0) {
+  const std::int32_t found = tally.FoundCount();
+  if (found == 0) {
     return kExitNoneFound;
   }
-  return tally.CorrectCount == tally.FoundCount ? kExitAllCorrect : kExitSomeWrong;
+  return tally.CorrectCount() == found ? kExitAllCorrect : kExitSomeWrong;
 }
 
 std::string FormatReport(const ReportContext& context, const Tally& tally, int exitCode,
@@ -98,10 +105,10 @@ std::string FormatReport(const ReportContext& context, const Tally& tally, int e
   if (heading) {
     text += kHeading;
   }
-  for (const InstallationRecord& record : tally.Records) {
+  for (const InstallationRecord& record : tally.records) {
     text += row(record.folder, record.before, record.after, OutcomeText(record));
   }
-  if (tally.Records.empty() && context.error.empty()) {
+  if (tally.records.empty() && context.error.empty()) {
     text += row("", "", "", "未找到安装目录");
   }
   for (const std::string& note : context.notes) {
@@ -111,8 +118,8 @@ std::string FormatReport(const ReportContext& context, const Tally& tally, int e
     text += row("", "", "", "发现错误 - " + context.error);
   }
   text += row("（汇总）", "", "",
-              "找到 " + std::to_string(tally.FoundCount) + " 个，其中 " +
-                  std::to_string(tally.CorrectCount) + " 个为新地址，退出代码 " +
+              "找到 " + std::to_string(tally.FoundCount()) + " 个，其中 " +
+                  std::to_string(tally.CorrectCount()) + " 个为新地址，退出代码 " +
                   std::to_string(exitCode));
   return text;
 }
@@ -130,7 +137,7 @@ int RunUnattended(const CommandLine& line) {
       platform::CurrentDialogs().ShowMessageBox(UsageText(), kMessageTitle,
                                                 platform::kMbOk | platform::kMbIconAsterisk);
     }
-    return kExitAllCorrect;
+    return kExitUsageShown;
   }
 
   // The log first: an unlogged change on a fleet could not be audited. A new log gets its
@@ -155,12 +162,11 @@ int RunUnattended(const CommandLine& line) {
   context.version = kVersionText;
   context.address = TargetServerAddress;
   Tally tally;
-  tally.AuditOnly = context.audit;
   int exitCode = kExitCouldNotRun;
   try {
     context.computer = platform::ComputerName();
     context.time = platform::LocalTimeText();
-    RepairAllInstallations(tally);
+    CheckAllInstallations(context.audit ? Mode::kAudit : Mode::kRepair, tally);
     exitCode = ExitCodeOf(tally);
   } catch (const std::exception& error) {
     context.error = platform::DescribeError(error);

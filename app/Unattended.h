@@ -16,6 +16,8 @@ inline constexpr int kExitAllCorrect = 0;   // installations found, every one ho
 inline constexpr int kExitSomeWrong = 1;    // some installation found does not hold it
 inline constexpr int kExitNoneFound = 2;    // no installation found
 inline constexpr int kExitCouldNotRun = 3;  // unknown switch, no log, unexpected error
+// /? has done its job once the usage is shown.
+inline constexpr int kExitUsageShown = 0;
 
 // The exit code that `tally` calls for (0, 1 or 2).
 int ExitCodeOf(const Tally& tally);

@@ -1,10 +1,10 @@
 #include "common/CM_FileFolderSystem.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "common/CM_GeneralRoutines.h"
 #include "platform/filesearch.h"
-#include "platform/profile.h"
 
 namespace common {
 
@@ -15,8 +15,15 @@ bool FileExists(std::string path) {
 
 std::string ReadProfileString(std::string file, std::string section, std::string key,
                               std::string defaultValue) {
+  platform::FileResult ignored;
+  return ReadProfileString(std::move(file), std::move(section), std::move(key),
+                           std::move(defaultValue), ignored);
+}
+
+std::string ReadProfileString(std::string file, std::string section, std::string key,
+                              std::string defaultValue, platform::FileResult& result) {
   std::string value;
-  if (platform::GetProfileEntry(section, key, value, file) == 0) {
+  if (platform::GetProfileEntry(section, key, value, file, result) == 0) {
     return defaultValue;
   }
   value = TrimSpaces(std::move(value));
@@ -24,9 +31,10 @@ std::string ReadProfileString(std::string file, std::string section, std::string
   return value;
 }
 
-bool WriteProfileString(std::string file, std::string section, std::string key, std::string value) {
+platform::FileResult WriteProfileString(std::string file, std::string section, std::string key,
+                                        std::string value) {
   if (IsBlank(section) || IsBlank(key)) {
-    return false;
+    return platform::FileResult{platform::FileProblem::kUnknown, 0};
   }
   return platform::PutProfileEntry(section, key, value, file);
 }

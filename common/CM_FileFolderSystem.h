@@ -1,10 +1,12 @@
 // File and profile routines shared by the whole program.
 //
 // None of them raises: a missing file, an unreadable value and a failed write are
-// answered with false or the caller's default.
+// answered with false, the caller's default or the write's reason.
 #pragma once
 
 #include <string>
+
+#include "platform/profile.h"
 
 namespace common {
 
@@ -16,14 +18,18 @@ bool FileExists(std::string path);
 // The value of `key` in `section` of the profile file `file`, with the spaces at both
 // of its ends removed and any NUL character dropped. Gives `defaultValue` exactly as
 // passed when there is nothing to read: a missing or unreadable file, section or key,
-// or an empty value - cases it does not tell apart. At most 254 UTF-16 units of a value
-// are read.
+// or an empty value. At most 254 UTF-16 units of a value are read.
 std::string ReadProfileString(std::string file, std::string section, std::string key,
                               std::string defaultValue);
+// The same, telling in `result` why a file that is there could not be read (problem
+// kNone for a missing file, section or key).
+std::string ReadProfileString(std::string file, std::string section, std::string key,
+                              std::string defaultValue, platform::FileResult& result);
 
-// Sets the value of `key` in `section` of the profile file `file`. False without
-// touching the file when the section or key name is blank; otherwise the platform's
-// answer: true when the value was written.
-bool WriteProfileString(std::string file, std::string section, std::string key, std::string value);
+// Sets the value of `key` in `section` of the profile file `file`. Problem kNone when
+// the platform wrote it, otherwise why not; a blank section or key name is refused
+// (kUnknown, no system number) without touching the file.
+platform::FileResult WriteProfileString(std::string file, std::string section, std::string key,
+                                        std::string value);
 
 }  // namespace common

@@ -8,11 +8,11 @@ RuntimeError OverflowError() {
   return RuntimeError(kOverflowErrorNumber, "溢出");
 }
 
-void CheckedIncrement(std::int32_t& counter) {
-  if (counter == std::numeric_limits<std::int32_t>::max()) {
+std::int32_t CheckedCount(std::size_t count) {
+  if (count > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
     throw OverflowError();
   }
-  ++counter;
+  return static_cast<std::int32_t>(count);
 }
 
 }  // namespace common

@@ -24,32 +24,37 @@ namespace platform {
 // of a value are ever read.
 inline constexpr std::size_t kProfileBufferUnits = 255;
 
-// Reads the value of `key` in `section` of the profile file `path`. On return `value`
-// holds what was copied into the buffer (UTF-8), cut to kProfileBufferUnits - 1 UTF-16
-// units. Returns the number of UTF-16 units copied, 0 when there is nothing to read: a
-// missing or unreadable file, section or key, or an empty value. Never raises.
-std::size_t GetProfileEntry(const std::string& section, const std::string& key, std::string& value,
-                            const std::string& path);
-
-// Sets the value of `key` in `section` of the profile file `path`, adding the key, the
-// section or the file when missing. Returns true when the value was written, false
-// otherwise (read-only file, access denied, missing folder, or - on posix - a name or
-// value that the file could not hold). Never raises.
-bool PutProfileEntry(const std::string& section, const std::string& key, const std::string& value,
-                     const std::string& path);
-
-// Why a write failed, as far as the platform can tell; the unattended report names it.
-enum class WriteProblem {
-  kNone,          // the last write succeeded
+// Why a profile read or write did not do its job, as far as the platform can tell.
+enum class FileProblem {
+  kNone,          // it did its job (a read that found nothing did too)
   kReadOnly,      // the file (or its file system) is read-only
-  kAccessDenied,  // no right to write the file or its folder
-  kInUse,         // another program holds the file
+  kAccessDenied,  // no right to the file or its folder
+  kInUse,         // another program holds the file, or changed it meanwhile
   kRefusedText,   // posix: the file could not hold the value exactly
-  kUnknown,       // the platform gave no reason that fits the above
+  kUnknown,       // the platform gave no reason that fits the above; see systemCode
 };
 
-// What became of the last PutProfileEntry of the process: kNone when it answered true.
-// `systemCode` receives the platform's own error number when there is one (else 0).
-WriteProblem LastProfileWriteProblem(int& systemCode);
+// What became of one read or write. `systemCode` is the platform's own error number
+// (errno on posix, GetLastError on win32) when there is one, else 0.
+struct FileResult {
+  FileProblem problem = FileProblem::kNone;
+  int systemCode = 0;
+};
+
+// Reads the value of `key` in `section` of the profile file `path`. On return `value`
+// holds what was copied into the buffer (UTF-8), cut to kProfileBufferUnits - 1 UTF-16
+// units. Returns the number of UTF-16 units copied, 0 when there is nothing to read.
+// `result` says why a file that is there could not be read (a file in use, no right to
+// read it); a missing file, section or key, an empty value and a drive that does not
+// answer are problem kNone with 0 returned. Never raises.
+std::size_t GetProfileEntry(const std::string& section, const std::string& key, std::string& value,
+                            const std::string& path, FileResult& result);
+
+// Sets the value of `key` in `section` of the profile file `path`, adding the key, the
+// section or the file when missing. Problem kNone when the value was written; otherwise
+// why not (read-only file, access denied, missing folder, a full disk, or - on posix - a
+// name or value that the file could not hold). Never raises.
+FileResult PutProfileEntry(const std::string& section, const std::string& key,
+                           const std::string& value, const std::string& path);
 
 }  // namespace platform

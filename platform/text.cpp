@@ -2,7 +2,7 @@
 
 namespace platform {
 
-std::string AsciiLowerCase(std::string text) {
+std::string AsciiLower(std::string text) {
   for (char& c : text) {
     c = AsciiLower(c);
   }

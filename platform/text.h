@@ -28,7 +28,7 @@ inline bool IsAsciiLetter(char c) {
 }
 
 // `text` with its ASCII letters in lower case.
-std::string AsciiLowerCase(std::string text);
+std::string AsciiLower(std::string text);
 
 // `text` without the spaces and tabs at its ends: a line the operator typed.
 std::string TrimSpacesAndTabs(std::string_view text);

@@ -438,18 +438,25 @@ bool CopyAttributes(const std::string& source, int fd) {
 bool MayReplace(int folder, const std::string& name, const FileIdentity& identity,
                 struct stat& info) {
   if (::fstatat(folder, name.c_str(), &info, 0) != 0) {
-    return errno == ENOENT && !identity.existed;
+    if (errno != ENOENT) {
+      return false;
+    }
+    errno = EBUSY;  // removed by another program since it was read
+    return !identity.existed;
   }
   if (!S_ISREG(info.st_mode)) {
+    errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
     return false;
   }
   // Root would pass access().
   if (IsReadOnlyMode(info.st_mode)) {
+    errno = EACCES;
     return false;
   }
   if (::geteuid() != 0 && ::faccessat(folder, name.c_str(), W_OK, AT_EACCESS) != 0) {
     return false;
   }
+  errno = EBUSY;  // for a file that another program changed since it was read
   return SameIdentity(IdentityOf(info), identity);
 }
 
@@ -561,7 +568,11 @@ bool ReadWholeFile(const std::string& hostPath, std::string& bytes, FileIdentity
     return errno == ENOENT;
   }
   struct stat before {};
-  if (::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)) {
+  if (::fstat(fd, &before) != 0) {
+    return false;
+  }
+  if (!S_ISREG(before.st_mode)) {
+    errno = S_ISDIR(before.st_mode) ? EISDIR : EINVAL;
     return false;
   }
   // Straight into the string, sized as the file: one copy, whatever the file's size. A
@@ -595,6 +606,7 @@ bool ReadWholeFile(const std::string& hostPath, std::string& bytes, FileIdentity
   if (!SameIdentity(IdentityOf(before), identity) || bytes.size() != identity.size) {
     bytes.clear();
     identity = FileIdentity();
+    errno = EBUSY;  // another program is writing it
     return false;
   }
   return true;

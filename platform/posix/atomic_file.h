@@ -38,10 +38,10 @@ struct FileIdentity {
   long long modifiedSeconds = 0, modifiedNanoseconds = 0;
 };
 
-// Reads the whole file at `hostPath` into `bytes` and records its identity. False when
-// it cannot be read: not a regular file (a folder, a FIFO), no permission, or a file
-// that changed while it was being read. A missing file gives true with identity.existed
-// false and no bytes.
+// Reads the whole file at `hostPath` into `bytes` and records its identity. False, with
+// errno saying why, when it cannot be read: not a regular file (a folder: EISDIR; a
+// FIFO: EINVAL), no permission, or a file that changed while it was being read (EBUSY).
+// A missing file gives true with identity.existed false and no bytes.
 bool ReadWholeFile(const std::string& hostPath, std::string& bytes, FileIdentity& identity);
 
 // Replaces the contents of `hostPath` with `bytes`. The new contents go to an unnamed
@@ -62,7 +62,9 @@ bool ReadWholeFile(const std::string& hostPath, std::string& bytes, FileIdentity
 // or when any step fails; the original is then untouched and no temporary file is left
 // behind. One exception: when only the final flush of the folder fails, the new
 // contents are already in place but may not survive a crash, and the answer is still
-// false.
+// false. On false, errno says why: the failing call's own error (ENOSPC for a full
+// disk), EACCES for a read-only file, EBUSY for a file changed, removed or created since
+// `identity` was taken.
 //
 // The temporary file is locked (flock) while it exists; each replacement first removes
 // the temporary files of this file's name that nobody holds, left by a process that was

@@ -137,7 +137,7 @@ std::string AnswerPrompt(const std::vector<Button>& buttons, std::size_t default
 
 std::optional<int> Understand(const std::string& answer, const std::vector<Button>& buttons,
                               std::size_t defaultIndex) {
-  const std::string text = AsciiLowerCase(TrimSpacesAndTabs(answer));
+  const std::string text = AsciiLower(TrimSpacesAndTabs(answer));
   if (text.empty()) {
     return buttons[defaultIndex].code;
   }

@@ -9,7 +9,6 @@
 #include "platform/profile.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 
@@ -32,35 +31,57 @@ std::optional<posix::HostLocation> LocateProfile(const std::string& path) {
   return posix::Locate(entry->path);
 }
 
-WriteProblem lastWriteProblem = WriteProblem::kNone;
+// What `error` (errno of a failed read or replacement) says, as Windows would class it.
+FileResult ResultOf(int error) {
+  FileResult result{FileProblem::kUnknown, error};
+  switch (error) {
+    case EROFS:
+      result.problem = FileProblem::kReadOnly;
+      break;
+    case EACCES:
+    case EPERM:
+    case EISDIR:  // Windows answers a folder opened as a file with "access denied"
+      result.problem = FileProblem::kAccessDenied;
+      break;
+    case EBUSY:  // the file changed since it was read
+    case ETXTBSY:
+      result.problem = FileProblem::kInUse;
+      break;
+    default:
+      break;
+  }
+  return result;
+}
 
-// Why the file at `hostPath` could not be replaced, told from its state afterwards: no
-// write permission bit at all is the read-only attribute's counterpart.
-WriteProblem ProblemWith(const std::string& hostPath) {
+// Why the file at `hostPath` could not be replaced: no write permission bit at all is
+// the read-only attribute's counterpart, whatever the call that refused said.
+FileResult WriteResultOf(int error, const std::string& hostPath) {
+  FileResult result = ResultOf(error);
   struct stat info {};
-  if (::stat(hostPath.c_str(), &info) == 0 && posix::IsReadOnlyMode(info.st_mode)) {
-    return WriteProblem::kReadOnly;
+  if (::stat(hostPath.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+      posix::IsReadOnlyMode(info.st_mode)) {
+    result.problem = FileProblem::kReadOnly;
   }
-  const std::string::size_type slash = hostPath.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : hostPath.substr(0, slash + 1);
-  if (::access(hostPath.c_str(), W_OK) != 0 || ::access(folder.c_str(), W_OK) != 0) {
-    return errno == EROFS ? WriteProblem::kReadOnly : WriteProblem::kAccessDenied;
-  }
-  return WriteProblem::kUnknown;
+  return result;
 }
 
 }  // namespace
 
 std::size_t GetProfileEntry(const std::string& section, const std::string& key, std::string& value,
-                            const std::string& path) {
+                            const std::string& path, FileResult& result) {
   value.clear();
+  result = FileResult();
   const std::optional<posix::HostLocation> file = LocateProfile(path);
   if (!file || !file->exists) {
     return 0;
   }
   std::string bytes;
   posix::FileIdentity identity;
-  if (!posix::ReadWholeFile(file->hostPath, bytes, identity) || !identity.existed) {
+  if (!posix::ReadWholeFile(file->hostPath, bytes, identity)) {
+    result = ResultOf(errno);
+    return 0;
+  }
+  if (!identity.existed) {
     return 0;
   }
   const std::optional<std::string> found = posix::profile::ReadValue(bytes, section, key);
@@ -71,35 +92,25 @@ std::size_t GetProfileEntry(const std::string& section, const std::string& key, 
   return posix::Utf16Length(value);
 }
 
-bool PutProfileEntry(const std::string& section, const std::string& key, const std::string& value,
-                     const std::string& path) {
-  lastWriteProblem = WriteProblem::kUnknown;
+FileResult PutProfileEntry(const std::string& section, const std::string& key,
+                           const std::string& value, const std::string& path) {
   const std::optional<posix::HostLocation> file = LocateProfile(path);
   if (!file) {
-    return false;
+    return FileResult{FileProblem::kUnknown, ENOENT};
   }
   std::string bytes;
   posix::FileIdentity identity;
   if (!posix::ReadWholeFile(file->hostPath, bytes, identity)) {
-    lastWriteProblem = ProblemWith(file->hostPath);
-    return false;
+    return WriteResultOf(errno, file->hostPath);
   }
   const std::optional<std::string> updated = posix::profile::WriteValue(bytes, section, key, value);
   if (!updated) {
-    lastWriteProblem = WriteProblem::kRefusedText;
-    return false;
+    return FileResult{FileProblem::kRefusedText, 0};
   }
   if (!posix::ReplaceFile(file->hostPath, *updated, identity)) {
-    lastWriteProblem = ProblemWith(file->hostPath);
-    return false;
+    return WriteResultOf(errno, file->hostPath);
   }
-  lastWriteProblem = WriteProblem::kNone;
-  return true;
-}
-
-WriteProblem LastProfileWriteProblem(int& systemCode) {
-  systemCode = 0;
-  return lastWriteProblem;
+  return FileResult();
 }
 
 }  // namespace platform

@@ -74,7 +74,7 @@ std::vector<TerminalWindow*>& LoadedWindows() {
 
 // The drive letter, lower case, of "e", "E" or "e:"; nothing for any other text.
 std::optional<char> ParseDriveLetter(const std::string& text) {
-  const std::string letter = AsciiLowerCase(text);
+  const std::string letter = AsciiLower(text);
   if ((letter.size() == 1 || (letter.size() == 2 && letter[1] == ':')) && letter[0] >= 'a' &&
       letter[0] <= 'z') {
     return letter[0];
@@ -174,7 +174,7 @@ class TerminalWindow : public ListWindow {
       return true;
     }
     const std::size_t space = command.find(' ');
-    const std::string verb = AsciiLowerCase(command.substr(0, space));
+    const std::string verb = AsciiLower(command.substr(0, space));
     const std::string argument =
         space == std::string::npos ? std::string() : TrimSpacesAndTabs(command.substr(space + 1));
     if (verb == "?" || verb == "help") {

@@ -14,64 +14,73 @@ namespace platform {
 
 namespace {
 
-// What the last write answered, for LastProfileWriteProblem.
-DWORD lastWriteError = ERROR_SUCCESS;
-bool lastWriteReadOnly = false;
+// What `error` (GetLastError after a profile call on `widePath`) says about the file.
+FileResult ResultOf(DWORD error, const std::wstring& widePath) {
+  FileResult result;
+  result.systemCode = static_cast<int>(error);
+  // Windows answers a read-only file with "access denied" too: the attribute tells them apart.
+  const DWORD attributes = GetFileAttributesW(widePath.c_str());
+  if (error == ERROR_WRITE_PROTECT ||
+      (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+       (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) ==
+           FILE_ATTRIBUTE_READONLY)) {
+    result.problem = FileProblem::kReadOnly;
+    return result;
+  }
+  switch (error) {
+    case ERROR_ACCESS_DENIED:
+      result.problem = FileProblem::kAccessDenied;
+      break;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      result.problem = FileProblem::kInUse;
+      break;
+    default:
+      result.problem = FileProblem::kUnknown;
+      break;
+  }
+  return result;
+}
 
 }  // namespace
 
 std::size_t GetProfileEntry(const std::string& section, const std::string& key, std::string& value,
-                            const std::string& path) {
+                            const std::string& path, FileResult& result) {
   value.clear();
+  result = FileResult();
   if (!win32::DriveOfPathAnswers(path)) {
     return 0;
   }
+  const std::wstring widePath = win32::Widen(path);
   wchar_t buffer[kProfileBufferUnits] = {};
-  const DWORD copied = GetPrivateProfileStringW(
-      win32::Widen(section).c_str(), win32::Widen(key).c_str(), L"", buffer,
-      static_cast<DWORD>(kProfileBufferUnits), win32::Widen(path).c_str());
+  SetLastError(ERROR_SUCCESS);
+  const DWORD copied =
+      GetPrivateProfileStringW(win32::Widen(section).c_str(), win32::Widen(key).c_str(), L"",
+                               buffer, static_cast<DWORD>(kProfileBufferUnits), widePath.c_str());
+  if (copied == 0) {
+    // Nothing read: a missing file, section or key is "file not found" (or nothing at
+    // all); any other error kept the file from being read.
+    const DWORD error = GetLastError();
+    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+      result = ResultOf(error, widePath);
+    }
+    return 0;
+  }
   value = win32::Narrow(buffer, copied);
   return copied;
 }
 
-bool PutProfileEntry(const std::string& section, const std::string& key, const std::string& value,
-                     const std::string& path) {
+FileResult PutProfileEntry(const std::string& section, const std::string& key,
+                           const std::string& value, const std::string& path) {
   if (!win32::DriveOfPathAnswers(path)) {
-    lastWriteError = ERROR_NOT_READY;
-    lastWriteReadOnly = false;
-    return false;
+    return FileResult{FileProblem::kUnknown, ERROR_NOT_READY};
   }
   const std::wstring widePath = win32::Widen(path);
   if (WritePrivateProfileStringW(win32::Widen(section).c_str(), win32::Widen(key).c_str(),
                                  win32::Widen(value).c_str(), widePath.c_str())) {
-    lastWriteError = ERROR_SUCCESS;
-    return true;
+    return FileResult();
   }
-  lastWriteError = GetLastError();
-  // Windows answers a read-only file with "access denied" too: the attribute tells them apart.
-  const DWORD attributes = GetFileAttributesW(widePath.c_str());
-  lastWriteReadOnly =
-      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-  return false;
-}
-
-WriteProblem LastProfileWriteProblem(int& systemCode) {
-  systemCode = static_cast<int>(lastWriteError);
-  if (lastWriteError == ERROR_SUCCESS) {
-    return WriteProblem::kNone;
-  }
-  if (lastWriteReadOnly || lastWriteError == ERROR_WRITE_PROTECT) {
-    return WriteProblem::kReadOnly;
-  }
-  switch (lastWriteError) {
-    case ERROR_ACCESS_DENIED:
-      return WriteProblem::kAccessDenied;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-      return WriteProblem::kInUse;
-    default:
-      return WriteProblem::kUnknown;
-  }
+  return ResultOf(GetLastError(), widePath);
 }
 
 }  // namespace platform

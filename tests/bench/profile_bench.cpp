@@ -166,18 +166,20 @@ void Register(const std::string& name, void (*body)(benchmark::State&, const std
 
 bool ReadsAs(const std::string& path, const std::string& expected) {
   std::string value;
-  platform::GetProfileEntry("web", "webserver", value, path);
+  platform::FileResult result;
+  platform::GetProfileEntry("web", "webserver", value, path, result);
   return value == expected;
 }
 
 void Read(benchmark::State& state, const std::string& name) {
   const std::string path = WindowsPath(name);
   std::string value;
+  platform::FileResult result;
   for (auto _ : state) {
     state.PauseTiming();
     Touch(HostPath(name));
     state.ResumeTiming();
-    benchmark::DoNotOptimize(platform::GetProfileEntry("web", "webserver", value, path));
+    benchmark::DoNotOptimize(platform::GetProfileEntry("web", "webserver", value, path, result));
   }
   if (value.empty()) {
     state.SkipWithError("nothing read");
@@ -188,7 +190,8 @@ void Write(benchmark::State& state, const std::string& name) {
   const std::string path = WindowsPath(name);
   std::size_t turn = 0;
   for (auto _ : state) {
-    if (!platform::PutProfileEntry("web", "webserver", kValues[++turn % 2], path)) {
+    if (platform::PutProfileEntry("web", "webserver", kValues[++turn % 2], path).problem !=
+        platform::FileProblem::kNone) {
       state.SkipWithError("write failed");
       break;
     }
@@ -202,11 +205,12 @@ void ReadBack(benchmark::State& state, const std::string& name) {
   const std::string path = WindowsPath(name);
   std::size_t turn = 0;
   std::string value;
+  platform::FileResult result;
   for (auto _ : state) {
     state.PauseTiming();
     platform::PutProfileEntry("web", "webserver", kValues[++turn % 2], path);
     state.ResumeTiming();
-    platform::GetProfileEntry("web", "webserver", value, path);
+    platform::GetProfileEntry("web", "webserver", value, path, result);
     if (value != kValues[turn % 2]) {
       state.SkipWithError("the value written does not read back");
       break;

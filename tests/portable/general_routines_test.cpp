@@ -89,12 +89,9 @@ TEST(LastFolderName, Table) {
   }
 }
 
-TEST(CheckedIncrement, RaisesInsteadOfWrapping) {
-  std::int32_t counter = 2147483646;
-  common::CheckedIncrement(counter);
-  EXPECT_EQ(counter, 2147483647);
-  EXPECT_THROW(common::CheckedIncrement(counter), common::RuntimeError);
-  EXPECT_EQ(counter, 2147483647);
+TEST(CheckedCount, RaisesInsteadOfWrapping) {
+  EXPECT_EQ(common::CheckedCount(2147483647u), 2147483647);
+  EXPECT_THROW(common::CheckedCount(2147483648u), common::RuntimeError);
 }
 
 }  // namespace

@@ -85,7 +85,8 @@ TEST(ProfileRules, MissingFileGivesTheDefault) {
 TEST(ProfileRules, WriteCreatesTheSection) {
   ScratchDrives drives;
   drives.WriteFile(File(), "[other]\r\nx=1\r\n");
-  EXPECT_TRUE(common::WriteProfileString(File(), "web", "webserver", "10.0.0.1"));
+  EXPECT_EQ(common::WriteProfileString(File(), "web", "webserver", "10.0.0.1").problem,
+            platform::FileProblem::kNone);
   EXPECT_EQ(Read("web", "webserver"), "10.0.0.1");
   EXPECT_EQ(Read("other", "x"), "1");
 }
@@ -94,8 +95,10 @@ TEST(ProfileRules, BlankNamesAreNotWritten) {
   ScratchDrives drives;
   const std::string original = "[web]\r\nwebserver=1\r\n";
   drives.WriteFile(File(), original);
-  EXPECT_FALSE(common::WriteProfileString(File(), "", "webserver", "2"));
-  EXPECT_FALSE(common::WriteProfileString(File(), "web", "  ", "2"));
+  EXPECT_NE(common::WriteProfileString(File(), "", "webserver", "2").problem,
+            platform::FileProblem::kNone);
+  EXPECT_NE(common::WriteProfileString(File(), "web", "  ", "2").problem,
+            platform::FileProblem::kNone);
   EXPECT_EQ(drives.ReadFile(File()), original);
 }
 
@@ -103,8 +106,37 @@ TEST(ProfileRules, ReadOnlyFileIsNotWritten) {
   ScratchDrives drives;
   drives.WriteFile(File(), "[web]\r\nwebserver=1\r\n");
   drives.SetReadOnly(File());
-  EXPECT_FALSE(common::WriteProfileString(File(), "web", "webserver", "2"));
+  const platform::FileResult result = common::WriteProfileString(File(), "web", "webserver", "2");
+  EXPECT_EQ(result.problem, platform::FileProblem::kReadOnly);
+  EXPECT_NE(result.systemCode, 0);
   EXPECT_EQ(Read("web", "webserver"), "1");
+  drives.SetReadOnly(File(), false);
+}
+
+// Nothing to read is no problem; a file that is there but cannot be read is one.
+TEST(ProfileRules, ReadSaysWhyAFileCouldNotBeRead) {
+  ScratchDrives drives;
+  const struct {
+    const char* name;
+    std::string path;
+    platform::FileProblem problem;
+  } cases[] = {
+      {"missing file", ScratchDrives::Scratch() + "\\NONE.SYS", platform::FileProblem::kNone},
+      {"missing folder", ScratchDrives::Scratch() + "\\none\\ZEL1.SYS",
+       platform::FileProblem::kNone},
+      {"missing key", File(), platform::FileProblem::kNone},
+      {"a folder in its place", ScratchDrives::Scratch() + "\\BIN",
+       platform::FileProblem::kAccessDenied},
+  };
+  drives.WriteFile(File(), "[web]\r\nother=1\r\n");
+  drives.MakeFolder(ScratchDrives::Scratch() + "\\BIN");
+  for (const auto& c : cases) {
+    platform::FileResult result{platform::FileProblem::kUnknown, -1};
+    EXPECT_EQ(common::ReadProfileString(c.path, "web", "webserver", kDefault, result), kDefault)
+        << c.name;
+    EXPECT_EQ(result.problem, c.problem) << c.name;
+    EXPECT_EQ(result.systemCode != 0, c.problem != platform::FileProblem::kNone) << c.name;
+  }
 }
 
 }  // namespace

@@ -1,13 +1,10 @@
 // The automatic repair over real settings files on the scratch drives C: to G:.
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <limits>
 #include <string>
 
 #include "app/Module1.h"
 #include "common/CM_FileFolderSystem.h"
-#include "common/Overflow.h"
 #include "tests/support/ScratchDrives.h"
 
 namespace {
@@ -32,13 +29,12 @@ std::string AddressIn(const std::string& folder) {
 TEST(RepairAllInstallations, NothingInstalledTouchesNothing) {
   ScratchDrives drives;
   Tally tally;
-  tally.FoundCount = 7;  // a used tally starts afresh
-  tally.Rewritten = true;
+  tally.records.resize(7, {kFirst, "1", "2", app::Outcome::kRepaired, {}});  // starts afresh
   EXPECT_FALSE(app::RepairAllInstallations(tally));
-  EXPECT_EQ(tally.FoundCount, 0);
-  EXPECT_EQ(tally.CorrectCount, 0);
-  EXPECT_EQ(tally.FoundList, "");
-  EXPECT_FALSE(tally.Rewritten);
+  EXPECT_EQ(tally.FoundCount(), 0);
+  EXPECT_EQ(tally.CorrectCount(), 0);
+  EXPECT_EQ(tally.FoundList(), "");
+  EXPECT_FALSE(tally.Rewritten());
   EXPECT_FALSE(drives.Exists("C:\\Program Files\\TAMO"));
 }
 
@@ -58,10 +54,10 @@ TEST(RepairAllInstallations, FindsEachCandidateAlone) {
     drives.WriteFile(SettingsFileOf(folder), Settings("10.1.1.1"));
     Tally tally;
     EXPECT_TRUE(app::RepairAllInstallations(tally));
-    EXPECT_EQ(tally.FoundCount, 1);
-    EXPECT_EQ(tally.CorrectCount, 1);
-    EXPECT_EQ(tally.FoundList, folder);
-    EXPECT_TRUE(tally.Rewritten);
+    EXPECT_EQ(tally.FoundCount(), 1);
+    EXPECT_EQ(tally.CorrectCount(), 1);
+    EXPECT_EQ(tally.FoundList(), folder);
+    EXPECT_TRUE(tally.Rewritten());
     EXPECT_EQ(AddressIn(folder), TargetServerAddress);
   }
 }
@@ -71,10 +67,10 @@ TEST(RepairAllInstallations, RewritesAnotherAddress) {
   drives.WriteFile(SettingsFileOf(kFirst), Settings("10.1.1.1"));
   Tally tally;
   EXPECT_TRUE(app::RepairAllInstallations(tally));
-  EXPECT_EQ(tally.FoundCount, 1);
-  EXPECT_EQ(tally.CorrectCount, 1);
-  EXPECT_EQ(tally.FoundList, kFirst);
-  EXPECT_TRUE(tally.Rewritten);
+  EXPECT_EQ(tally.FoundCount(), 1);
+  EXPECT_EQ(tally.CorrectCount(), 1);
+  EXPECT_EQ(tally.FoundList(), kFirst);
+  EXPECT_TRUE(tally.Rewritten());
   EXPECT_EQ(AddressIn(kFirst), TargetServerAddress);
 }
 
@@ -86,10 +82,10 @@ TEST(RepairAllInstallations, AlreadyCorrectIsNotWritten) {
   drives.WriteFile(SettingsFileOf(kTenth), original);
   Tally tally;
   EXPECT_TRUE(app::RepairAllInstallations(tally));
-  EXPECT_EQ(tally.FoundCount, 1);
-  EXPECT_EQ(tally.CorrectCount, 1);
-  EXPECT_EQ(tally.FoundList, kTenth);
-  EXPECT_FALSE(tally.Rewritten);
+  EXPECT_EQ(tally.FoundCount(), 1);
+  EXPECT_EQ(tally.CorrectCount(), 1);
+  EXPECT_EQ(tally.FoundList(), kTenth);
+  EXPECT_FALSE(tally.Rewritten());
   EXPECT_EQ(drives.ReadFile(SettingsFileOf(kTenth)), original);
 }
 
@@ -101,10 +97,10 @@ TEST(RepairAllInstallations, ListsFoldersInCandidateOrder) {
   drives.MakeFolder(SettingsFileOf("E:\\Program Files\\TAMO\\ZEL1"));
   Tally tally;
   app::RepairAllInstallations(tally);
-  EXPECT_EQ(tally.FoundCount, 2);
-  EXPECT_EQ(tally.CorrectCount, 2);
-  EXPECT_EQ(tally.FoundList, kFirst + "\r\n" + kSeventh);
-  EXPECT_TRUE(tally.Rewritten);
+  EXPECT_EQ(tally.FoundCount(), 2);
+  EXPECT_EQ(tally.CorrectCount(), 2);
+  EXPECT_EQ(tally.FoundList(), kFirst + "\r\n" + kSeventh);
+  EXPECT_TRUE(tally.Rewritten());
 }
 
 TEST(RepairAllInstallations, ShadowCopiesFollowByProfileThenCandidate) {
@@ -121,11 +117,11 @@ TEST(RepairAllInstallations, ShadowCopiesFollowByProfileThenCandidate) {
   drives.WriteFile(SettingsFileOf(kFirst), Settings(TargetServerAddress));
   Tally tally;
   app::RepairAllInstallations(tally);
-  EXPECT_EQ(tally.FoundList,
+  EXPECT_EQ(tally.FoundList(),
             kFirst + "\r\n" + kSixth + "\r\n" + aFirst + "\r\n" + aSixth + "\r\n" + bFirst);
-  EXPECT_EQ(tally.FoundCount, 5);
-  EXPECT_EQ(tally.CorrectCount, 5);
-  EXPECT_TRUE(tally.Rewritten);
+  EXPECT_EQ(tally.FoundCount(), 5);
+  EXPECT_EQ(tally.CorrectCount(), 5);
+  EXPECT_TRUE(tally.Rewritten());
   EXPECT_EQ(AddressIn(aFirst), TargetServerAddress);
   EXPECT_EQ(AddressIn(bFirst), TargetServerAddress);
 }
@@ -140,8 +136,8 @@ TEST(RepairAllInstallations, ShadowOfAMissingInstallationIsUntouched) {
   drives.WriteFile(SettingsFileOf(ShadowOf("zelfix-test-a", kSixth)), old);
   Tally tally;
   app::RepairAllInstallations(tally);
-  EXPECT_EQ(tally.FoundList, kSecond);
-  EXPECT_EQ(tally.FoundCount, 1);
+  EXPECT_EQ(tally.FoundList(), kSecond);
+  EXPECT_EQ(tally.FoundCount(), 1);
   EXPECT_EQ(drives.ReadFile(SettingsFileOf(ShadowOf("zelfix-test-a", kFirst))), old);
   EXPECT_EQ(drives.ReadFile(SettingsFileOf(ShadowOf("zelfix-test-a", kSixth))), old);
 }
@@ -151,8 +147,8 @@ TEST(RepairInstallation, MissingSectionIsCreated) {
   drives.WriteFile(SettingsFileOf(kFirst), "[other]\r\nkey=value\r\n");
   Tally tally;
   EXPECT_TRUE(app::RepairInstallation(kFirst, tally));
-  EXPECT_EQ(tally.CorrectCount, 1);
-  EXPECT_TRUE(tally.Rewritten);
+  EXPECT_EQ(tally.CorrectCount(), 1);
+  EXPECT_TRUE(tally.Rewritten());
   EXPECT_EQ(AddressIn(kFirst), TargetServerAddress);
   EXPECT_EQ(common::ReadProfileString(SettingsFileOf(kFirst), "other", "key", ""), "value");
 }
@@ -163,24 +159,15 @@ TEST(RepairInstallation, ReadOnlyFileIsFoundButNotCorrect) {
   drives.WriteFile(SettingsFileOf(kFirst), original);
   drives.SetReadOnly(SettingsFileOf(kFirst));
   Tally tally;
-  tally.Rewritten = true;  // only ever set, never cleared
+  tally.records.push_back({kSixth, "1", TargetServerAddress, app::Outcome::kRepaired, {}});
   EXPECT_FALSE(app::RepairInstallation(kFirst, tally));
-  EXPECT_EQ(tally.FoundCount, 1);
-  EXPECT_EQ(tally.CorrectCount, 0);
-  EXPECT_EQ(tally.FoundList, kFirst);
-  EXPECT_EQ(tally.FailedList, kFirst);
-  EXPECT_EQ(tally.CorrectList, "");
-  EXPECT_TRUE(tally.Rewritten);
+  EXPECT_EQ(tally.FoundCount(), 2);
+  EXPECT_EQ(tally.CorrectCount(), 1);
+  EXPECT_EQ(tally.FoundList(), kSixth + "\r\n" + kFirst);
+  EXPECT_EQ(tally.FailedList(), kFirst);
+  EXPECT_EQ(tally.CorrectList(), kSixth);
+  EXPECT_TRUE(tally.Rewritten());  // a failure never takes back an earlier repair
   EXPECT_EQ(drives.ReadFile(SettingsFileOf(kFirst)), original);
-}
-
-TEST(RepairInstallation, OverflowingCountStillListsTheFolder) {
-  ScratchDrives drives;
-  drives.WriteFile(SettingsFileOf(kFirst), Settings("10.1.1.1"));
-  Tally tally;
-  tally.FoundCount = std::numeric_limits<std::int32_t>::max();
-  EXPECT_THROW(app::RepairInstallation(kFirst, tally), common::RuntimeError);
-  EXPECT_EQ(tally.FoundList, kFirst);
 }
 
 TEST(RepairInstallation, TrailingBackslashIsKeptInTheList) {
@@ -188,8 +175,8 @@ TEST(RepairInstallation, TrailingBackslashIsKeptInTheList) {
   drives.WriteFile(SettingsFileOf(kFirst), Settings("10.1.1.1"));
   Tally tally;
   EXPECT_TRUE(app::RepairInstallation(kFirst + "\\", tally));
-  EXPECT_EQ(tally.FoundList, kFirst + "\\");
-  EXPECT_EQ(tally.CorrectList, kFirst + "\\");
+  EXPECT_EQ(tally.FoundList(), kFirst + "\\");
+  EXPECT_EQ(tally.CorrectList(), kFirst + "\\");
 }
 
 TEST(RepairInstallation, SplitsCorrectAndFailedFolders) {
@@ -201,16 +188,17 @@ TEST(RepairInstallation, SplitsCorrectAndFailedFolders) {
   drives.SetReadOnly(SettingsFileOf(kTenth));
   Tally tally;
   app::RepairAllInstallations(tally);
-  EXPECT_EQ(tally.FoundCount, 3);
-  EXPECT_EQ(tally.CorrectCount, 1);
-  EXPECT_EQ(tally.CorrectList, kSeventh);
-  EXPECT_EQ(tally.FailedList, kFirst + "\r\n" + kTenth);
+  EXPECT_EQ(tally.FoundCount(), 3);
+  EXPECT_EQ(tally.CorrectCount(), 1);
+  EXPECT_EQ(tally.CorrectList(), kSeventh);
+  EXPECT_EQ(tally.FailedList(), kFirst + "\r\n" + kTenth);
 }
 
 }  // namespace
 
-TEST(RepairAllInstallations, RecordsSayBeforeAfterAndWhy) {
-  for (const bool audit : {false, true}) {
+TEST(CheckAllInstallations, RecordsSayBeforeAfterAndWhy) {
+  for (const app::Mode mode : {app::Mode::kRepair, app::Mode::kAudit}) {
+    const bool audit = mode == app::Mode::kAudit;
     SCOPED_TRACE(audit ? "audit" : "repair");
     ScratchDrives drives;
     drives.WriteFile(SettingsFileOf(kFirst), Settings("10.1.1.1"));
@@ -218,21 +206,27 @@ TEST(RepairAllInstallations, RecordsSayBeforeAfterAndWhy) {
     drives.SetReadOnly(SettingsFileOf(kSecond));
     drives.WriteFile(SettingsFileOf(kTenth), Settings(TargetServerAddress));
     Tally tally;
-    tally.AuditOnly = audit;
-    app::RepairAllInstallations(tally);
-    EXPECT_EQ(tally.AuditOnly, audit);  // kept across the fresh start
-    ASSERT_EQ(tally.Records.size(), 3u);
-    const app::InstallationRecord& first = tally.Records[0];
-    const app::InstallationRecord& second = tally.Records[1];
+    app::CheckAllInstallations(mode, tally);
+    ASSERT_EQ(tally.records.size(), 3u);
+    const app::InstallationRecord& first = tally.records[0];
+    const app::InstallationRecord& second = tally.records[1];
     EXPECT_EQ(first.folder, kFirst);
     EXPECT_EQ(first.before, "10.1.1.1");
     EXPECT_EQ(first.after, audit ? "10.1.1.1" : TargetServerAddress);
     EXPECT_EQ(first.outcome, audit ? app::Outcome::kNeedsRepair : app::Outcome::kRepaired);
+    EXPECT_EQ(first.reason.problem, platform::FileProblem::kNone);
     EXPECT_EQ(second.after, "10.1.1.1");
-    EXPECT_EQ(second.outcome, audit ? app::Outcome::kNeedsRepair : app::Outcome::kFailed);
-    EXPECT_EQ(second.problem,
-              audit ? platform::WriteProblem::kNone : platform::WriteProblem::kReadOnly);
-    EXPECT_EQ(tally.Records[2].outcome, app::Outcome::kAlreadyCorrect);
-    EXPECT_EQ(AddressIn(kFirst), audit ? "10.1.1.1" : TargetServerAddress);
+    EXPECT_EQ(second.outcome, audit ? app::Outcome::kNeedsRepair : app::Outcome::kWriteFailed);
+    // The write's own answer, with the system's number, reaches the record.
+    EXPECT_EQ(second.reason.problem,
+              audit ? platform::FileProblem::kNone : platform::FileProblem::kReadOnly);
+    EXPECT_EQ(second.reason.systemCode != 0, !audit);
+    EXPECT_EQ(tally.records[2].outcome, app::Outcome::kAlreadyCorrect);
+    EXPECT_EQ(tally.CorrectCount(), audit ? 1 : 2);
+    // An audit leaves every byte as it was.
+    EXPECT_EQ(drives.ReadFile(SettingsFileOf(kFirst)),
+              Settings(audit ? "10.1.1.1" : TargetServerAddress));
+    EXPECT_EQ(drives.ReadFile(SettingsFileOf(kSecond)), Settings("10.1.1.1"));
+    drives.SetReadOnly(SettingsFileOf(kSecond), false);
   }
 }

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Unattended.h"
 #include "common/CM_FileFolderSystem.h"
 #include "platform/posix/atomic_file.h"
 #include "platform/posix/winpath.h"
@@ -59,8 +60,12 @@ std::string HostOf(const std::string& windowsPath) {
   return parsed ? platform::posix::Locate(*parsed).hostPath : std::string("/nonexistent");
 }
 
-bool Write(const std::string& value = "10.9.9.9") {
+platform::FileResult WriteResult(const std::string& value = "10.9.9.9") {
   return common::WriteProfileString(File(), "web", "webserver", value);
+}
+
+bool Write(const std::string& value = "10.9.9.9") {
+  return WriteResult(value).problem == platform::FileProblem::kNone;
 }
 
 class ProfileFaults : public ::testing::Test {
@@ -87,11 +92,18 @@ TEST_F(ProfileFaults, EachFailingStepLeavesTheFileAsItWas) {
     drives_.WriteFile(File(), kOriginal);
     {
       const ScopedReplaceFaultHook fault([&](ReplaceStep step) { return step == failing; });
-      EXPECT_FALSE(Write()) << what;
+      // The failing call's own error number comes back with the answer.
+      const platform::FileResult result = WriteResult();
+      EXPECT_EQ(result.problem, platform::FileProblem::kUnknown) << what;
+      EXPECT_EQ(result.systemCode, failing == ReplaceStep::kWrite            ? ENOSPC
+                                   : failing == ReplaceStep::kCopyAttributes ? ENOTSUP
+                                                                             : EIO)
+          << what;
       ExpectUntouched(what);
 
       // A settings file that does not exist yet is not created either.
-      EXPECT_FALSE(common::WriteProfileString(Folder() + "\\NEW.SYS", "web", "webserver", "1"));
+      EXPECT_NE(common::WriteProfileString(Folder() + "\\NEW.SYS", "web", "webserver", "1").problem,
+                platform::FileProblem::kNone);
       EXPECT_EQ(drives_.List(Folder()), std::vector<std::string>{"ZEL1.SYS"}) << what;
     }
     EXPECT_TRUE(Write()) << what << ": the next write";
@@ -246,15 +258,17 @@ TEST_F(ProfileFaults, WithoutWritePermission) {
   const int status = AsUnprivilegedUser([&] {
     const std::string folder = HostOf(Folder());
     ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
-    EXPECT_FALSE(Write()) << "folder without write permission";
+    EXPECT_EQ(WriteResult().problem, platform::FileProblem::kAccessDenied)
+        << "folder without write permission";
     ExpectUntouched("folder without write permission");
-    EXPECT_FALSE(common::WriteProfileString(Folder() + "\\NEW.SYS", "web", "webserver", "1"));
+    EXPECT_EQ(common::WriteProfileString(Folder() + "\\NEW.SYS", "web", "webserver", "1").problem,
+              platform::FileProblem::kAccessDenied);
     EXPECT_EQ(drives_.List(Folder()), std::vector<std::string>{"ZEL1.SYS"});
 
     // The folder's permission alone would allow the rename; the file's own is asked too.
     ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
     ASSERT_EQ(chmod(HostOf(File()).c_str(), 0444), 0);
-    EXPECT_FALSE(Write()) << "read-only file";
+    EXPECT_EQ(WriteResult().problem, platform::FileProblem::kReadOnly) << "read-only file";
     ExpectUntouched("read-only file");
 
     ASSERT_EQ(chmod(HostOf(File()).c_str(), 0644), 0);
@@ -298,9 +312,20 @@ TEST_F(ProfileFaults, FullDisk) {
     large.append(40000, ';').append("\r\n");
     drives_.WriteFile(File(), large);
     drives_.WriteFile(Folder() + "\\FILLER", std::string(40000, 'x'));
-    EXPECT_FALSE(Write());
+    const platform::FileResult result = WriteResult();
+    EXPECT_EQ(result.problem, platform::FileProblem::kUnknown);
+    EXPECT_EQ(result.systemCode, ENOSPC);
     EXPECT_EQ(drives_.ReadFile(File()), large);
     EXPECT_EQ(drives_.List(Folder()), (std::vector<std::string>{"FILLER", "ZEL1.SYS"}));
+
+    // The report's row names the reason and its number.
+    app::Tally tally;
+    tally.records.push_back(*app::CheckInstallation(ScratchDrives::Scratch(), app::Mode::kRepair));
+    const std::string report = app::FormatReport({}, tally, app::ExitCodeOf(tally), false);
+    EXPECT_NE(report.find("\t10.0.0.1\t10.0.0.1\t修复失败: 磁盘已满（系统错误 28）\r\n"),
+              std::string::npos)
+        << report;
+    EXPECT_EQ(drives_.ReadFile(File()), large);
 
     // With room again the same write goes through.
     fs::remove(HostOf(Folder() + "\\FILLER"));

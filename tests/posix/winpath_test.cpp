@@ -309,7 +309,7 @@ TEST(WindowsPaths, AFolderThatMayNotBeReadSaysSo) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "zelfix: permission denied: cannot look into C:\\Program Files (" + programFiles +
                   "), so nothing in it can be found\n");
-    EXPECT_EQ(tally.FoundCount, 0);
+    EXPECT_EQ(tally.FoundCount(), 0);
     chmod(programFiles.c_str(), 0755);
     chmod(HostOf("C:\\zelfix-test\\locked").c_str(), 0755);
   });

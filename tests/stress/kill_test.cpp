@@ -101,7 +101,8 @@ std::string SettingsFile(const std::string& value) {
   }
   const platform::posix::ScopedNamedTemporaryFiles scopedNamed(named);
   for (;;) {
-    if (!common::WriteProfileString(File(), "web", "webserver", toNew ? kNewValue : kOldValue)) {
+    if (common::WriteProfileString(File(), "web", "webserver", toNew ? kNewValue : kOldValue)
+            .problem != platform::FileProblem::kNone) {
       _exit(1);
     }
     toNew = !toNew;
@@ -123,7 +124,8 @@ TEST(KillWhileWriting, SettingsFileIsAlwaysTheOldOrTheNewOne) {
 
   // How long one write takes here, to spread the signals over it.
   auto start = Clock::now();
-  ASSERT_TRUE(common::WriteProfileString(File(), "web", "webserver", kNewValue));
+  ASSERT_EQ(common::WriteProfileString(File(), "web", "webserver", kNewValue).problem,
+            platform::FileProblem::kNone);
   const double oneWrite = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
   ASSERT_EQ(ReadHost(host), newFile);
   // The delays go up to `longest`, which follows what the children manage on a machine
@@ -195,8 +197,9 @@ TEST(KillWhileWriting, SettingsFileIsAlwaysTheOldOrTheNewOne) {
     }
     // One write that is not interrupted removes whatever the kills left.
     const bool wasNew = previous == newFile;
-    EXPECT_TRUE(
-        common::WriteProfileString(File(), "web", "webserver", wasNew ? kOldValue : kNewValue));
+    EXPECT_EQ(common::WriteProfileString(File(), "web", "webserver", wasNew ? kOldValue : kNewValue)
+                  .problem,
+              platform::FileProblem::kNone);
     previous = wasNew ? oldFile : newFile;
     EXPECT_EQ(ReadHost(host), previous) << what;
     std::vector<std::string> names;

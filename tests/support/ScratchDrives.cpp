@@ -50,7 +50,7 @@ const char kProfiles[] = "C:\\users";
 const char kScratchProfilePrefix[] = "zelfix-test-";
 
 bool IsScratchProfile(const std::string& name) {
-  return platform::AsciiLowerCase(name).rfind(kScratchProfilePrefix, 0) == 0;
+  return platform::AsciiLower(name).rfind(kScratchProfilePrefix, 0) == 0;
 }
 
 // Gives back every write (and read) permission below `host` and removes it.
