@@ -8,6 +8,7 @@
 #include "common/Overflow.h"
 #include "messages/CM_MessageControl.h"
 #include "platform/dialogs.h"
+#include "platform/driveprobe.h"
 #include "platform/error.h"
 #include "platform/text.h"
 #include "platform/userfolders.h"
@@ -118,6 +119,9 @@ bool RepairAllInstallations(Tally& tally) {
   const bool auditOnly = tally.AuditOnly;
   tally = Tally{};
   tally.AuditOnly = auditOnly;
+  // The candidates' drives are probed together: several that do not answer cost the
+  // search one wait, and a drive that holds no candidate is not looked at.
+  platform::ProbeDrivesOf({kCandidateFolders.begin(), kCandidateFolders.end()});
   std::vector<std::string> installed;
   for (const char* folder : kCandidateFolders) {
     const std::int32_t foundBefore = tally.FoundCount;

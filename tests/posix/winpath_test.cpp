@@ -29,13 +29,21 @@ using platform::posix::FolderEntriesRead;
 using platform::posix::Locate;
 using platform::posix::MatchesPattern;
 using platform::posix::ParseWindowsPath;
-using platform::posix::ReadyDriveLetters;
+using platform::posix::PrefixDrives;
 using platform::posix::WindowsNameOf;
 using testsupport::AsUnprivilegedUser;
 using testsupport::kSkipped;
 using testsupport::ScratchDrives;
 using testsupport::Settings;
 using testsupport::SettingsFileOf;
+
+std::vector<char> DriveLetters() {
+  std::vector<char> letters;
+  for (const platform::DriveRef& drive : PrefixDrives()) {
+    letters.push_back(drive.letter);
+  }
+  return letters;
+}
 
 std::string HostOf(const std::string& windowsPath) {
   const auto parsed = ParseWindowsPath(windowsPath);
@@ -56,7 +64,7 @@ class CurrentFolder {
 
 TEST(WindowsPaths, DrivesComeFromThePrefix) {
   ScratchDrives drives;
-  EXPECT_EQ(ReadyDriveLetters(), (std::vector<char>{'c', 'd', 'e', 'f', 'g'}));
+  EXPECT_EQ(DriveLetters(), (std::vector<char>{'c', 'd', 'e', 'f', 'g'}));
   EXPECT_FALSE(ParseWindowsPath("Z:\\etc"));  // this prefix has no Z:
 
   const char* prefix = std::getenv("WINEPREFIX");
@@ -67,12 +75,12 @@ TEST(WindowsPaths, DrivesComeFromThePrefix) {
   const std::string broken = "/nonexistent-prefix-" + std::to_string(getpid());
   setenv("WINEPREFIX", broken.c_str(), 1);
   testing::internal::CaptureStderr();
-  EXPECT_EQ(ReadyDriveLetters(), std::vector<char>{'z'});
+  EXPECT_EQ(DriveLetters(), std::vector<char>{'z'});
   EXPECT_EQ(HostOf("Z:\\etc"), "/etc");
   unsetenv("WINEPREFIX");
   setenv("HOME", broken.c_str(), 1);
   EXPECT_EQ(HostOf("Z:\\etc"), "/etc");
-  EXPECT_EQ(ReadyDriveLetters(), std::vector<char>{'z'});
+  EXPECT_EQ(DriveLetters(), std::vector<char>{'z'});
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "zelfix: WINEPREFIX=" + broken +
                 " has no dosdevices folder (mistyped, or a prefix that Wine never started): "
