@@ -14,10 +14,8 @@ seconds the first time, as on a disk spinning up; below them everything is BACKI
 spinning: as slow, but every lookup in the root waits until SPIN_UP seconds after the
 first one, as on a disk that wakes only when asked; then all answer at once.
 
-Each lookup that is made to wait is written to standard output as it comes, with who
-asked: "lookup <path> by <pid> <command>", the command being the asking process's first
-argument (under Wine, its Windows command line), so that a test can tell which drives a
-program looked at.
+Each lookup made to wait is logged on standard output: "lookup <path> by <pid> <command>",
+the command being the asker's first argument (under Wine, its Windows command line).
 
 Runs in the foreground until killed; ready once MOUNTPOINT is a mount point.
 """

@@ -1,5 +1,5 @@
-// The drive probes' verdicts, in simulated time: each drive's kind and answer come when
-// its plan says, and waiting moves the clock to the next of them.
+// The drive probes' verdicts in simulated time: each drive's kind and answer come when
+// its plan says, and a wait moves the clock to the next of them, or to its end.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -13,174 +13,125 @@ using namespace std::chrono_literals;
 using platform::DriveKind;
 using platform::DriveProbes;
 using platform::DriveRef;
-using platform::SilentDrive;
 using Clock = DriveProbes::Clock;
 using Time = std::chrono::milliseconds;
 
-// When a drive tells its kind and answers, counted from the start of its probe; never
-// when empty.
+// When a drive tells its kind and answers, from the start of its probe; empty: never.
 struct Plan {
   DriveKind kind = DriveKind::kNetwork;
   std::optional<Time> answers;
   std::optional<Time> classified = 0ms;
 };
 
-class SimulatedSystem : public DriveProbes::System {
- public:
-  Clock::time_point Now() override { return now_; }
-
-  // Returns at the next event, as a wait returns when notified; else at `until`.
+struct SimulatedSystem : DriveProbes::System {
+  Clock::time_point Now() override { return now; }
   void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable&,
                  Clock::time_point until) override {
     lock.unlock();
-    if (!events_.empty() && events_.begin()->first <= until) {
-      Next();
-    } else {
-      now_ = until;
-    }
+    RunUntil(until, true);
     lock.lock();
   }
-
   bool Start(const DriveRef& drive, std::function<void(DriveKind)> classified,
              std::function<void()> answered) override {
-    const Plan plan = plans[drive.root];
-    started.push_back(drive.letter);
+    const Plan plan = plans[drive.letter];
+    started += drive.letter;
     if (plan.classified) {
-      events_.emplace(now_ + *plan.classified, [=] { classified(plan.kind); });
+      events.emplace(now + *plan.classified, [=] { classified(plan.kind); });
     }
     if (plan.answers) {
-      events_.emplace(now_ + *plan.answers, answered);
+      events.emplace(now + *plan.answers, answered);
     }
     return true;
   }
+  void Tell(const platform::SilentDrive& drive) override { told += drive.letter; }
 
-  void Tell(const SilentDrive& drive) override { told.push_back(drive); }
-
-  // Lets every event up to `until` happen, then sets the clock there.
-  void RunUntil(Clock::time_point until) {
-    while (!events_.empty() && events_.begin()->first <= until) {
-      Next();
+  // Lets the events up to `until` happen - only the first when `notified`, as a wait
+  // returns when notified - or else sets the clock to `until`.
+  void RunUntil(Clock::time_point until, bool notified = false) {
+    while (!events.empty() && events.begin()->first <= until) {
+      now = events.begin()->first;
+      const auto event = events.begin()->second;
+      events.erase(events.begin());
+      event();
+      if (notified) {
+        return;
+      }
     }
-    now_ = until;
+    now = until;
   }
-  // Milliseconds since the start.
   long long Elapsed() const {
-    return std::chrono::duration_cast<Time>(now_ - Clock::time_point()).count();
+    return std::chrono::duration_cast<Time>(now - Clock::time_point()).count();
   }
 
-  std::map<std::string, Plan> plans;  // by root
-  std::string started;                // the letters probed, in order
-  std::vector<SilentDrive> told;
-
- private:
-  void Next() {
-    now_ = events_.begin()->first;
-    const auto event = events_.begin()->second;
-    events_.erase(events_.begin());
-    event();
-  }
-
-  Clock::time_point now_;
-  std::multimap<Clock::time_point, std::function<void()>> events_;
+  std::map<char, Plan> plans;
+  std::string started, told;  // letters
+  Clock::time_point now;
+  std::multimap<Clock::time_point, std::function<void()>> events;
 };
 
 DriveRef Drive(char letter) {
   return DriveRef{std::string(1, letter) + ":\\", letter};
 }
 
-TEST(DriveProbes, ADriveThatDoesNotAnswerIsGivenUpAtItsBoundAndStaysSo) {
-  SimulatedSystem system;
-  DriveProbes probes(system);
-  system.plans["f:\\"] = Plan{DriveKind::kNetwork, 9s};
-  EXPECT_FALSE(probes.Answers(Drive('f')));
-  EXPECT_EQ(system.Elapsed(), 8000);
-  ASSERT_EQ(system.told.size(), 1u);
-  EXPECT_EQ(system.told[0].letter, 'f');
-  EXPECT_EQ(system.told[0].waited.count(), 8000);
-
-  // Its late answer comes; the verdict stands, without another wait or another word.
-  system.RunUntil(system.Now() + 5s);
-  EXPECT_FALSE(probes.Answers(Drive('f')));
-  EXPECT_EQ(probes.AnsweredWithin({Drive('f')}, 500ms), std::vector<bool>{false});
-  EXPECT_EQ(system.Elapsed(), 13000);
-  EXPECT_EQ(system.told.size(), 1u);
-  ASSERT_EQ(probes.Silent().size(), 1u);
-  EXPECT_EQ(system.started, "f");
-}
-
-TEST(DriveProbes, ADriveAnsweringJustInsideItsBoundIsSearched) {
-  SimulatedSystem system;
-  DriveProbes probes(system);
-  system.plans["g:\\"] = Plan{DriveKind::kRemovable, 7999ms};
-  EXPECT_TRUE(probes.Answers(Drive('g')));
-  EXPECT_EQ(system.Elapsed(), 7999);
-  EXPECT_TRUE(system.told.empty());
-  EXPECT_TRUE(probes.Silent().empty());
-}
-
-TEST(DriveProbes, DrivesProbedTogetherShareOneWait) {
-  SimulatedSystem system;
-  DriveProbes probes(system);
-  system.plans["d:\\"] = Plan{DriveKind::kNetwork, std::nullopt};
-  system.plans["e:\\"] = Plan{DriveKind::kLocalDisk, 2s};
-  system.plans["f:\\"] = Plan{DriveKind::kUserSpace, std::nullopt};
-  EXPECT_EQ(probes.Answer({Drive('d'), Drive('e'), Drive('f')}),
-            (std::vector<bool>{false, true, false}));
-  EXPECT_EQ(system.Elapsed(), 8000);
-  ASSERT_EQ(system.told.size(), 2u);
-  EXPECT_EQ(system.told[0].letter, 'd');
-  EXPECT_EQ(system.told[1].letter, 'f');
-  // Only the drives asked for were probed.
-  EXPECT_EQ(system.started, "def");
-}
-
 TEST(DriveProbes, ALocalDiskMayTakeLongerThanADriveThatCanGoAway) {
   const struct {
     Plan plan;
-    bool answers;
-    Time elapsed;
+    long long answeredAt;  // or given up, when negative
   } cases[] = {
+      {{DriveKind::kNetwork, 7999ms}, 7999},
+      {{DriveKind::kNetwork, 12s}, -8000},
+      {{DriveKind::kRemovable, 12s}, -8000},
+      {{DriveKind::kUserSpace, 12s}, -8000},
+      {{DriveKind::kUnknown, 12s}, -8000},
       // A disk spinning up is waited for, up to its own bound.
-      {{DriveKind::kLocalDisk, 12s}, true, 12s},
-      {{DriveKind::kLocalDisk, 29s, 3s}, true, 29s},
-      {{DriveKind::kLocalDisk, std::nullopt}, false, 30s},
-      // Everything else that answers that late is given up at 8 s.
-      {{DriveKind::kNetwork, 12s}, false, 8s},
-      {{DriveKind::kRemovable, 12s}, false, 8s},
-      {{DriveKind::kUserSpace, 12s}, false, 8s},
-      {{DriveKind::kUnknown, 12s}, false, 8s},
-      // Telling the kind takes as long as it may: until it is told, 8 s.
-      {{DriveKind::kLocalDisk, 12s, 9s}, false, 8s},
-      {{DriveKind::kLocalDisk, 12s, std::nullopt}, false, 8s},
+      {{DriveKind::kLocalDisk, 12s}, 12000},
+      {{DriveKind::kLocalDisk, 29s, 3s}, 29000},
+      {{DriveKind::kLocalDisk, std::nullopt}, -30000},
+      // Telling the kind may itself wait: until it is told, the short bound holds.
+      {{DriveKind::kLocalDisk, 12s, 9s}, -8000},
+      {{DriveKind::kLocalDisk, 12s, std::nullopt}, -8000},
   };
   for (const auto& c : cases) {
     SimulatedSystem system;
     DriveProbes probes(system);
-    system.plans["d:\\"] = c.plan;
-    SCOPED_TRACE(testing::Message() << "kind " << static_cast<int>(c.plan.kind));
-    EXPECT_EQ(probes.Answers(Drive('d')), c.answers);
-    EXPECT_EQ(system.Elapsed(), c.elapsed.count());
-    if (!c.answers) {
-      ASSERT_EQ(system.told.size(), 1u);
-      EXPECT_EQ(system.told[0].waited.count(), c.elapsed.count());
-    }
+    system.plans['d'] = c.plan;
+    SCOPED_TRACE(testing::Message()
+                 << "kind " << static_cast<int>(c.plan.kind) << ", " << c.answeredAt);
+    EXPECT_EQ(probes.Answers(Drive('d')), c.answeredAt > 0);
+    EXPECT_EQ(system.Elapsed(), std::abs(c.answeredAt));
+    const auto silent = probes.Silent();
+    EXPECT_EQ(system.told, c.answeredAt > 0 ? "" : "d");
+    EXPECT_EQ(silent.empty() ? 0 : -silent[0].waited.count(), std::min(c.answeredAt, 0LL));
   }
 }
 
-TEST(DriveProbes, TheDriveListWaitsOnlyAMomentAndThenTheBoundRunsFromTheProbe) {
+TEST(DriveProbes, DrivesProbedTogetherShareOneWaitAndAVerdictStands) {
   SimulatedSystem system;
   DriveProbes probes(system);
-  system.plans["c:\\"] = Plan{DriveKind::kLocalDisk, 10ms};
-  system.plans["m:\\"] = Plan{DriveKind::kNetwork, std::nullopt};
-  EXPECT_EQ(probes.AnsweredWithin({Drive('c'), Drive('m')}, 500ms),
-            (std::vector<bool>{true, false}));
-  EXPECT_EQ(system.Elapsed(), 500);
-  EXPECT_TRUE(system.told.empty());
-  // Chosen later, M: is given the rest of its 8 s, not 8 s more.
-  system.RunUntil(system.Now() + 3s);
-  EXPECT_FALSE(probes.Answers(Drive('m')));
+  system.plans['d'] = Plan{DriveKind::kNetwork, std::nullopt};
+  system.plans['e'] = Plan{DriveKind::kLocalDisk, 2s};
+  system.plans['f'] = Plan{DriveKind::kUserSpace, std::nullopt};
+  system.plans['g'] = Plan{DriveKind::kNetwork, 9s};
+  EXPECT_EQ(probes.Answer({Drive('d'), Drive('e'), Drive('f'), Drive('g')}),
+            (std::vector<bool>{false, true, false, false}));
   EXPECT_EQ(system.Elapsed(), 8000);
-  EXPECT_EQ(system.told.size(), 1u);
+  EXPECT_EQ(system.told, "dfg");
+  // G:'s late answer changes nothing, and nothing is waited for or said again.
+  system.RunUntil(system.now + 5s);
+  EXPECT_FALSE(probes.Answers(Drive('g')));
+  EXPECT_EQ(probes.AnsweredWithin({Drive('g')}, 500ms), std::vector<bool>{false});
+  EXPECT_EQ(system.Elapsed(), 13000);
+  EXPECT_EQ(system.told, "dfg");
+  EXPECT_EQ(system.started, "defg");  // only the drives asked for
+
+  // The drive list waits a moment only; chosen later, M: gets the rest of its 8 s.
+  system.plans['m'] = Plan{DriveKind::kNetwork, std::nullopt};
+  EXPECT_EQ(probes.AnsweredWithin({Drive('e'), Drive('m')}, 500ms),
+            (std::vector<bool>{true, false}));
+  system.RunUntil(system.now + 3s);
+  EXPECT_FALSE(probes.Answers(Drive('m')));
+  EXPECT_EQ(system.Elapsed(), 21000);
+  EXPECT_EQ(system.told, "dfgm");
 }
 
 }  // namespace
