@@ -82,15 +82,11 @@ class Slow(Operations):
         self.lock = threading.Lock()
 
     def late(self, what):
-        if self.spinning:
-            with self.lock:
-                self.awake = self.awake or time.time() + SPIN_UP
-            if time.time() < self.awake:
-                asked(what)
-                wait(self.awake - time.time())
-        elif what not in self.answered:
+        with self.lock:
+            self.awake = self.awake or time.time() + SPIN_UP
+        if time.time() < self.awake if self.spinning else what not in self.answered:
             asked(what)
-            wait(DELAY)
+            wait(self.awake - time.time() if self.spinning else DELAY)
             self.answered.add(what)
 
     def getattr(self, path, fh=None):

@@ -38,26 +38,20 @@ TEST(DriveKinds, TheMountTableTellsByTheDeepestMountThatHoldsTheFolder) {
 }
 
 TEST(DriveKinds, ADriveTypeSetInThePrefixComesFirstAndOnlyFromAPlainFile) {
-  const std::string registry =
-      "WINE REGISTRY Version 2\r\n[Software\\\\Wine\\\\Drives] 1796843110\r\n#time=1d\r\n"
-      "\"d:\"=\"hd\"\r\n\"F:\"=\"network\"\r\n\"g:\"=\"cdrom\"\r\n\"h:\"=\"other\"\r\n\r\n"
-      "[Software\\\\Wine\\\\Fonts] 1796843110\r\n\"m:\"=\"hd\"\r\n";
-  EXPECT_EQ(ConfiguredDriveKind(registry, 'f'), DriveKind::kNetwork);
-  EXPECT_EQ(ConfiguredDriveKind(registry, 'G'), DriveKind::kRemovable);
-  EXPECT_FALSE(ConfiguredDriveKind(registry, 'h'));  // not a type Wine knows
-  EXPECT_FALSE(ConfiguredDriveKind(registry, 'm'));  // another key's
-
   testsupport::ScratchDrives drives;
   const std::string prefix = std::getenv("WINEPREFIX");
   const platform::DriveRef d{prefix + "/dosdevices/d:", 'd'};
   const DriveKind unset = platform::ClassifyDrive(d);
   ASSERT_NE(unset, DriveKind::kNetwork);
-  // The prefix may be an ordinary user's: a link there is not followed.
-  std::ofstream(prefix + "/elsewhere.reg") << "[Software\\\\Wine\\\\Drives]\n\"d:\"=\"network\"\n";
+  // Wine's own format, from a plain file only: the prefix may be an ordinary user's.
+  std::ofstream(prefix + "/elsewhere.reg")
+      << "WINE REGISTRY Version 2\r\n[Software\\\\Wine\\\\Drives] 179684311\r\n#time=1d\r\n"
+      << "\"D:\"=\"network\"\r\n\r\n[Software\\\\Wine\\\\Fonts] 1\r\n\"e:\"=\"hd\"\r\n";
   fs::create_symlink(prefix + "/elsewhere.reg", prefix + "/system.reg");
   EXPECT_EQ(platform::ClassifyDrive(d), unset);
   fs::rename(prefix + "/elsewhere.reg", prefix + "/system.reg");
   EXPECT_EQ(platform::ClassifyDrive(d), DriveKind::kNetwork);
+  EXPECT_EQ(platform::ClassifyDrive({prefix + "/dosdevices/e:", 'e'}), unset);
 }
 
 }  // namespace
