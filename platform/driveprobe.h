@@ -117,6 +117,7 @@ class DriveProbes {
   std::vector<bool> AnsweredWithin(const std::vector<DriveRef>& drives,
                                    std::chrono::milliseconds patience);
 
+  // The drives given up so far, in the order they were given up.
   std::vector<SilentDrive> Silent();
 
  private:
@@ -133,8 +134,8 @@ class DriveProbes {
   // Gives up every probe of `roots` past its bound at `now`; adds them to `given`.
   void Judge(const std::vector<std::string>& roots, Clock::time_point now,
              std::vector<SilentDrive>& given);
-  // Waits until every probe of `roots` is settled or `until` has come; answers whether
-  // each has answered.
+  // Probes those of `drives` not probed yet, waits until each is answered or given up or
+  // `until` has come, and answers whether each has answered.
   std::vector<bool> Await(const std::vector<DriveRef>& drives, Clock::time_point until);
 
   System& system_;
