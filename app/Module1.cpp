@@ -9,6 +9,7 @@
 #include "common/Overflow.h"
 #include "messages/CM_MessageControl.h"
 #include "platform/dialogs.h"
+#include "platform/driveprobe.h"
 #include "platform/error.h"
 #include "platform/text.h"
 #include "platform/userfolders.h"
@@ -160,6 +161,9 @@ std::vector<std::string> ShadowFolders(const std::vector<std::string>& installat
 
 void CheckAllInstallations(Mode mode, Tally& tally) {
   tally = Tally{};
+  // The candidates' drives are probed together: several that do not answer cost the
+  // search one wait, and a drive that holds no candidate is not looked at.
+  platform::ProbeDrivesOf({kCandidateFolders.begin(), kCandidateFolders.end()});
   std::vector<std::string> installed;
   for (const char* folder : kCandidateFolders) {
     if (std::optional<InstallationRecord> record = CheckInstallation(folder, mode)) {

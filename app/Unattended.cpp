@@ -8,7 +8,7 @@
 
 #include "app/Version.h"
 #include "platform/dialogs.h"
-#include "platform/drives.h"
+#include "platform/driveprobe.h"
 #include "platform/error.h"
 #include "platform/report.h"
 #include "platform/text.h"

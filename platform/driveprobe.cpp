@@ -1,154 +1,173 @@
 #include "platform/driveprobe.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <exception>
-#include <map>
-#include <mutex>
 #include <system_error>
 #include <thread>
 #include <utility>
 
+#include "platform/text.h"
+
 namespace platform {
+
+std::chrono::milliseconds AnswerBound(DriveKind kind) {
+  return kind == DriveKind::kLocalDisk ? kLocalDiskAnswerDeadline : kDriveAnswerDeadline;
+}
+
+void DriveProbes::Start(const DriveRef& drive) {
+  if (byRoot_.count(drive.root) != 0) {
+    return;
+  }
+  Probe& probe = byRoot_[drive.root];
+  probe.letter = drive.letter;
+  probe.started = system_.Now();
+  // The worker may outlive any caller; it finds its probe by the root. A verdict once
+  // given stands: a kind or an answer that comes later changes nothing.
+  const std::string root = drive.root;
+  const auto classified = [this, root](DriveKind kind) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    Probe& found = byRoot_.at(root);
+    if (!found.Settled()) {
+      found.kind = kind;
+      changed_.notify_all();
+    }
+  };
+  const auto answered = [this, root] {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    Probe& found = byRoot_.at(root);
+    if (!found.silent) {
+      found.answered = true;
+      changed_.notify_all();
+    }
+  };
+  if (!system_.Start(drive, classified, answered)) {
+    // No worker to spare: the drive's lookups go ahead without a bound.
+    probe.answered = true;
+  }
+}
+
+void DriveProbes::Judge(const std::vector<std::string>& roots, Clock::time_point now,
+                        std::vector<SilentDrive>& given) {
+  for (const std::string& root : roots) {
+    Probe& probe = byRoot_.at(root);
+    const std::chrono::milliseconds bound = AnswerBound(probe.kind);
+    if (!probe.Settled() && now >= probe.started + bound) {
+      probe.silent = true;
+      silent_.push_back(SilentDrive{probe.letter, bound});
+      given.push_back(silent_.back());
+    }
+  }
+}
+
+std::vector<bool> DriveProbes::Await(const std::vector<DriveRef>& drives, Clock::time_point until) {
+  std::vector<std::string> roots;
+  std::vector<SilentDrive> given;
+  std::vector<bool> answered;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (const DriveRef& drive : drives) {
+      Start(drive);
+      roots.push_back(drive.root);
+    }
+    for (;;) {
+      const Clock::time_point now = system_.Now();
+      Judge(roots, now, given);
+      // The next moment anything can change without a notice: the earliest bound still
+      // running. A kind told meanwhile may move it, so it is looked at after each wake.
+      Clock::time_point next = until;
+      bool pending = false;
+      for (const std::string& root : roots) {
+        const Probe& probe = byRoot_.at(root);
+        if (!probe.Settled()) {
+          pending = true;
+          next = std::min(next, probe.started + AnswerBound(probe.kind));
+        }
+      }
+      if (!pending || now >= until) {
+        break;
+      }
+      system_.WaitUntil(lock, changed_, next);
+    }
+    for (const std::string& root : roots) {
+      answered.push_back(byRoot_.at(root).answered);
+    }
+  }
+  for (const SilentDrive& drive : given) {
+    system_.Tell(drive);
+  }
+  return answered;
+}
+
+std::vector<bool> DriveProbes::Answer(const std::vector<DriveRef>& drives) {
+  return Await(drives, Clock::time_point::max());
+}
+
+std::vector<bool> DriveProbes::AnsweredWithin(const std::vector<DriveRef>& drives,
+                                              std::chrono::milliseconds patience) {
+  return Await(drives, system_.Now() + patience);
+}
+
+std::vector<SilentDrive> DriveProbes::Silent() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return silent_;
+}
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+class ProcessSystem : public DriveProbes::System {
+ public:
+  DriveProbes::Clock::time_point Now() override { return DriveProbes::Clock::now(); }
 
-struct Probe {
-  char letter = 'c';
-  Clock::time_point started;
-  bool answered = false;
-  bool silent = false;
-};
-
-struct Probes {
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::map<std::string, Probe> byRoot;  // entries stay for the run
-  std::vector<SilentDrive> silent;
-};
-
-// Never destroyed: an abandoned probe may still answer while the process ends.
-Probes& State() {
-  static Probes* const state = new Probes;
-  return *state;
-}
-
-void Answer(const std::string& root) {
-  Probes& state = State();
-  const std::lock_guard<std::mutex> lock(state.mutex);
-  state.byRoot.at(root).answered = true;
-  state.changed.notify_all();
-}
-
-// Starts the probe of `drive` unless it has one; answers whether it started one.
-bool Start(Probes& state, const DriveRef& drive) {
-  if (state.byRoot.count(drive.root) != 0) {
-    return false;
+  void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
+                 DriveProbes::Clock::time_point until) override {
+    changed.wait_until(lock, until);
   }
-  Probe& probe = state.byRoot[drive.root];
-  probe.letter = drive.letter;
-  probe.started = Clock::now();
-  try {
-    std::thread([root = drive.root] {
-      try {
-        ProbeDrive(root);
-      } catch (const std::exception&) {
-        // The drive answered, if only with an error.
-      }
-      Answer(root);
-    }).detach();
-  } catch (const std::system_error&) {
-    // No thread to spare: the drive's lookups go ahead without a bound.
-    probe.answered = true;
-  }
-  return true;
-}
 
-// Waits until every probe of `roots` has answered or `until` has passed, then declares
-// silent those past their deadline; answers the drives declared silent now.
-std::vector<SilentDrive> Await(std::unique_lock<std::mutex>& lock, Probes& state,
-                               const std::vector<std::string>& roots, Clock::time_point until) {
-  const auto settled = [&] {
-    return std::all_of(roots.begin(), roots.end(), [&](const std::string& root) {
-      const Probe& probe = state.byRoot.at(root);
-      return probe.answered || probe.silent;
-    });
-  };
-  state.changed.wait_until(lock, until, settled);
-  std::vector<SilentDrive> declared;
-  const Clock::time_point now = Clock::now();
-  for (const std::string& root : roots) {
-    Probe& probe = state.byRoot.at(root);
-    if (!probe.answered && !probe.silent && now >= probe.started + kDriveAnswerDeadline) {
-      probe.silent = true;
-      declared.push_back(
-          SilentDrive{probe.letter,
-                      std::chrono::duration_cast<std::chrono::milliseconds>(now - probe.started)});
-      state.silent.push_back(declared.back());
+  bool Start(const DriveRef& drive, std::function<void(DriveKind)> classified,
+             std::function<void()> answered) override {
+    try {
+      std::thread([drive, classified = std::move(classified), answered = std::move(answered)] {
+        try {
+          classified(ClassifyDrive(drive));
+          LookAtDrive(drive);
+        } catch (const std::exception&) {
+          // The drive answered, if only with an error.
+        }
+        answered();
+      }).detach();
+      return true;
+    } catch (const std::system_error&) {
+      return false;
     }
   }
-  return declared;
-}
 
-void Tell(const std::vector<SilentDrive>& drives) {
-  for (const SilentDrive& drive : drives) {
-    TellSilentDrive(drive);
-  }
-}
+  void Tell(const SilentDrive& drive) override { TellSilentDrive(drive); }
+};
 
 }  // namespace
 
-bool DriveAnswers(const DriveRef& drive, const std::function<std::vector<DriveRef>()>& allDrives) {
-  Probes& state = State();
-  std::unique_lock<std::mutex> lock(state.mutex);
-  if (const auto known = state.byRoot.find(drive.root); known != state.byRoot.end()) {
-    if (known->second.answered || known->second.silent) {
-      return known->second.answered;
-    }
-  }
-  std::vector<std::string> roots{drive.root};
-  Start(state, drive);
-  for (const DriveRef& other : allDrives()) {
-    if (Start(state, other)) {
-      roots.push_back(other.root);
-    }
-  }
-  Clock::time_point until = Clock::time_point::min();
-  for (const std::string& root : roots) {
-    until = std::max(until, state.byRoot.at(root).started + kDriveAnswerDeadline);
-  }
-  const std::vector<SilentDrive> declared = Await(lock, state, roots, until);
-  const bool answered = state.byRoot.at(drive.root).answered;
-  lock.unlock();
-  Tell(declared);
-  return answered;
-}
-
-std::vector<bool> AnsweredWithin(const std::vector<DriveRef>& drives,
-                                 std::chrono::milliseconds patience) {
-  Probes& state = State();
-  std::unique_lock<std::mutex> lock(state.mutex);
-  std::vector<std::string> roots;
-  for (const DriveRef& drive : drives) {
-    Start(state, drive);
-    roots.push_back(drive.root);
-  }
-  const std::vector<SilentDrive> declared = Await(lock, state, roots, Clock::now() + patience);
-  std::vector<bool> answered;
-  for (const std::string& root : roots) {
-    answered.push_back(state.byRoot.at(root).answered);
-  }
-  lock.unlock();
-  Tell(declared);
-  return answered;
+DriveProbes& ProcessDrives() {
+  // Never destroyed: an abandoned probe may still answer while the process ends.
+  static ProcessSystem* const system = new ProcessSystem;
+  static DriveProbes* const probes = new DriveProbes(*system);
+  return *probes;
 }
 
 std::vector<SilentDrive> SilentDrives() {
-  Probes& state = State();
-  const std::lock_guard<std::mutex> lock(state.mutex);
-  return state.silent;
+  return ProcessDrives().Silent();
+}
+
+void ProbeDrivesOf(const std::vector<std::string>& paths) {
+  std::vector<DriveRef> needed;
+  for (const DriveRef& drive : PresentDrives()) {
+    const bool holds = std::any_of(paths.begin(), paths.end(), [&](const std::string& path) {
+      return path.size() >= 2 && path[1] == ':' && AsciiLower(path[0]) == drive.letter;
+    });
+    if (holds) {
+      needed.push_back(drive);
+    }
+  }
+  ProcessDrives().Answer(needed);
 }
 
 }  // namespace platform

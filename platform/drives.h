@@ -5,10 +5,9 @@
 // posix: the drives of the Wine prefix (platform/posix/winpath.h); a drive whose link
 //        leads nowhere is listed but not ready, like a drive without a medium.
 // Both: a drive that does not answer is listed without its label and counts as not
-//        ready (SilentDrives below).
+//        ready (platform/driveprobe.h).
 #pragma once
 
-#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,18 +37,5 @@ std::optional<std::vector<std::string>> ListSubfolders(const std::string& folder
 // cannot be opened.
 enum class FolderState { kReadable, kMissing, kAccessDenied };
 FolderState CheckFolder(const std::string& folder);
-
-// A drive that did not answer in time (a mapped drive whose server has gone): from then
-// on it counts as missing, like a drive without a medium. Every lookup on a drive waits
-// for it to answer first; the drives present are probed all at once, so a round of
-// probes holds the run up by at most 8 s however many drives are silent
-// (platform/driveprobe.h).
-struct SilentDrive {
-  char letter = 'c';                   // lower case
-  std::chrono::milliseconds waited{};  // how long it was given
-};
-
-// The drives that did not answer so far in this run, in the order they were given up.
-std::vector<SilentDrive> SilentDrives();
 
 }  // namespace platform

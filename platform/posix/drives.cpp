@@ -1,17 +1,17 @@
 // posix drives and folders: the drives of the Wine prefix (platform/posix/winpath.h).
 //
 // Implements: every drive the prefix names, a link that leads nowhere listed as a drive
-// without a medium, one that does not answer as well (platform/driveprobe.h); the volume label from
-// a ".windows-label" file in the drive's root, as Wine keeps it; the current folder by its Windows
-// name; folders that may not be read told apart from missing ones. Not implemented: per-drive
-// current folders (only the process's one) and the system attribute (never set).
+// without a medium, one that does not answer as well (platform/driveprobe.h); the volume
+// label from a ".windows-label" file in the drive's root, as Wine keeps it; the current
+// folder by its Windows name; folders that may not be read told apart from missing ones.
+// Not implemented: per-drive current folders (only the process's one) and the system
+// attribute (never set).
 #include "platform/drives.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <utility>
@@ -71,42 +71,16 @@ ReadWindowsFolder(const std::string& folder, FolderState& state) {
 
 }  // namespace
 
-void ProbeDrive(const std::string& root) {
-  LabelIn(root);
-  // A name below the root, where the candidate folders lie: the label may be cached, a
-  // lookup has to reach the drive.
-  struct stat info {};
-  lstat((root + "/Program Files").c_str(), &info);
-}
-
-void TellSilentDrive(const SilentDrive& drive) {
-  std::fprintf(stderr,
-               "zelfix: drive %c: did not answer within %.1f s: it counts as missing for the "
-               "rest of the run\n",
-               AsciiUpper(drive.letter), static_cast<double>(drive.waited.count()) / 1000.0);
-}
-
 std::vector<DriveInfo> ListDrives() {
   // A drive that does not answer holds the list up only a moment; it is listed without
   // its label.
-  const std::vector<DriveRef> probed = posix::PrefixDrives();
-  const std::vector<bool> answered = AnsweredWithin(probed, kDriveListPatience);
-  std::vector<DriveInfo> drives;
-  for (const char letter : posix::AllDriveLetters()) {
-    std::string label;
-    for (std::size_t i = 0; i < probed.size(); ++i) {
-      if (probed[i].letter == letter && answered[i]) {
-        label = LabelIn(probed[i].root);
-      }
-    }
-    if (probed.empty()) {
-      if (const std::optional<std::string> root = posix::DriveRoot(letter)) {
-        label = LabelIn(*root);
-      }
-    }
-    drives.push_back(DriveInfo{letter, label});
+  const std::vector<DriveRef> drives = posix::PrefixDrives();
+  const std::vector<bool> answered = ProcessDrives().AnsweredWithin(drives, kDriveListPatience);
+  std::vector<DriveInfo> listed;
+  for (std::size_t i = 0; i < drives.size(); ++i) {
+    listed.push_back(DriveInfo{drives[i].letter, answered[i] ? LabelIn(drives[i].root) : ""});
   }
-  return drives;
+  return listed;
 }
 
 std::string CurrentFolder() {

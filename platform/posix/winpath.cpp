@@ -18,6 +18,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "platform/posix/driveprobe.h"
 #include "platform/posix/handles.h"
 #include "platform/posix/printable.h"
 #include "platform/posix/unicode.h"
@@ -348,7 +349,7 @@ std::optional<std::string> DriveRoot(char drive) {
   const std::string link = *devices + "/" + drive + ":";
   // lstat first: the link itself lies in the prefix and always answers.
   struct stat info {};
-  if (lstat(link.c_str(), &info) != 0 || !DriveAnswers(DriveRef{link, drive}, PrefixDrives) ||
+  if (lstat(link.c_str(), &info) != 0 || !ProcessDrives().Answers(DriveRef{link, drive}) ||
       stat(link.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
     return std::nullopt;
   }
@@ -358,7 +359,7 @@ std::optional<std::string> DriveRoot(char drive) {
 std::vector<DriveRef> PrefixDrives() {
   const std::optional<std::string> devices = DosDevicesFolder();
   if (!devices) {
-    return {};
+    return {DriveRef{"/", 'z'}};
   }
   std::vector<DriveRef> drives;
   for (char drive = 'a'; drive <= 'z'; ++drive) {
@@ -368,27 +369,6 @@ std::vector<DriveRef> PrefixDrives() {
     }
   }
   return drives;
-}
-
-std::vector<char> ReadyDriveLetters() {
-  std::vector<char> letters;
-  for (char drive = 'a'; drive <= 'z'; ++drive) {
-    if (DriveRoot(drive)) {
-      letters.push_back(drive);
-    }
-  }
-  return letters;
-}
-
-std::vector<char> AllDriveLetters() {
-  if (!DosDevicesFolder()) {
-    return {'z'};
-  }
-  std::vector<char> letters;
-  for (const DriveRef& drive : PrefixDrives()) {
-    letters.push_back(drive.letter);
-  }
-  return letters;
 }
 
 std::optional<WindowsPath> ParseWindowsPath(std::string_view path) {
@@ -498,14 +478,13 @@ std::optional<std::string> WindowsNameOf(const std::string& hostPath) {
   if (!real) {
     return std::nullopt;
   }
+  // Each drive's folder as far as it can be told without a lookup on the drive: naming a
+  // folder on one drive never waits for another.
+  const std::vector<Mount> mounts = CurrentMounts();
   char bestDrive = 0;
   std::size_t bestLength = 0;
-  for (const char drive : ReadyDriveLetters()) {
-    const std::optional<std::string> target = RealPath(*DriveRoot(drive));
-    if (!target) {
-      continue;
-    }
-    const std::string& folder = *target;
+  for (const DriveRef& drive : PrefixDrives()) {
+    const std::string folder = drive.root == "/" ? "/" : FolderOfLink(drive.root, mounts);
     const bool inside =
         *real == folder ||
         (folder == "/" ? real->size() > 1
@@ -514,7 +493,7 @@ std::optional<std::string> WindowsNameOf(const std::string& hostPath) {
     // Z: (the whole file system) names only what no other drive holds.
     const std::size_t length = folder == "/" ? 0 : folder.size();
     if (inside && (bestDrive == 0 || length > bestLength)) {
-      bestDrive = drive;
+      bestDrive = drive.letter;
       bestLength = length;
     }
   }

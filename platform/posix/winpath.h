@@ -51,21 +51,15 @@ std::optional<WindowsPath> ParseWindowsPath(std::string_view path);
 
 // The host folder a drive letter stands for, or nothing when there is no such drive or
 // it does not answer (platform/driveprobe.h): nothing looks below a link to a mount
-// whose server has gone.
+// whose server has gone. Probes that drive alone, when it has not been probed yet.
 std::optional<std::string> DriveRoot(char drive);
 
-// The letters of the drives that are ready (DriveRoot has a folder for them), lower
-// case, in alphabetical order.
-std::vector<char> ReadyDriveLetters();
-
-// Every drive the prefix names, as the drive probes know it (platform/driveprobe.h): its
-// link in the prefix and its letter. Nothing without a prefix.
+// Every drive the prefix names, ready or not, as the drive probes know it
+// (platform/driveprobe.h): its link in the prefix and its letter, in alphabetical order.
+// A link whose target is missing is a drive without a medium (DriveRoot has nothing for
+// it, so nothing on it resolves). Without a prefix only Z:, the root of the file system.
+// Nothing here looks into a drive.
 std::vector<DriveRef> PrefixDrives();
-
-// Every drive letter the prefix names, ready or not: a link whose target is missing is a
-// drive without a medium (DriveRoot has nothing for it, so nothing on it resolves).
-// Lower case, alphabetical; without a prefix only 'z'.
-std::vector<char> AllDriveLetters();
 
 // Where the first `count` components of `path` are on the host, each name resolved
 // exact-first (see above); from the first missing one on, the names are appended in the

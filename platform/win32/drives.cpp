@@ -1,5 +1,6 @@
 // win32 drives and folders: GetLogicalDrives, GetVolumeInformationW,
-// GetCurrentDirectoryW and the file search; the drive probe (platform/driveprobe.h).
+// GetCurrentDirectoryW and the file search, each on a drive that answers
+// (platform/driveprobe.h).
 //
 // Implements: every logical drive with its volume label, the process's current folder,
 // the subfolders of a folder, whether a folder may be read; a drive that does not answer
@@ -10,7 +11,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <string_view>
 
 #include "platform/driveprobe.h"
 #include "platform/filesearch.h"
@@ -23,10 +23,6 @@ namespace platform {
 
 namespace {
 
-DriveRef RefOf(char letter) {
-  return DriveRef{std::string(1, AsciiUpper(letter)) + ":\\", AsciiLower(letter)};
-}
-
 std::string LabelOf(const std::string& root) {
   wchar_t label[MAX_PATH + 1] = {};
   if (GetVolumeInformationW(win32::Widen(root).c_str(), label, MAX_PATH + 1, nullptr, nullptr,
@@ -34,17 +30,6 @@ std::string LabelOf(const std::string& root) {
     return win32::Narrow(label);
   }
   return std::string();
-}
-
-std::vector<DriveRef> PresentDrives() {
-  std::vector<DriveRef> drives;
-  const DWORD present = GetLogicalDrives();
-  for (int i = 0; i < 26; ++i) {
-    if ((present & (1u << i)) != 0) {
-      drives.push_back(RefOf(static_cast<char>('a' + i)));
-    }
-  }
-  return drives;
 }
 
 bool IsRoot(const std::string& folder) {
@@ -61,45 +46,11 @@ std::string EveryEntryOf(std::string folder) {
 
 }  // namespace
 
-void ProbeDrive(const std::string& root) {
-  LabelOf(root);
-  // A name below the root: a volume's data may come from a cache, a lookup goes to the
-  // drive. Not a listing: under Wine a listing holds a lock that every other listing of
-  // the process waits for.
-  GetFileAttributesW((win32::Widen(root) + L"Program Files").c_str());
-}
-
-// The boxes say nothing of it: a drive that does not answer is one without a medium.
-void TellSilentDrive(const SilentDrive&) {}
-
-namespace win32 {
-
-bool DriveOfPathAnswers(const std::string& path) {
-  std::string_view rest = path;
-  if (rest.size() >= 6 && rest.substr(0, 4) == "\\\\?\\" && rest[5] == ':') {
-    rest.remove_prefix(4);
-  } else if (rest.size() >= 2 && IsPathSeparator(rest[0]) && IsPathSeparator(rest[1])) {
-    return true;
-  }
-  char letter = 0;
-  if (rest.size() >= 2 && rest[1] == ':' && IsAsciiLetter(rest[0])) {
-    letter = rest[0];
-  } else if (const std::string current = CurrentFolder();
-             current.size() >= 2 && current[1] == ':' && IsAsciiLetter(current[0])) {
-    letter = current[0];
-  } else {
-    return true;
-  }
-  return DriveAnswers(RefOf(letter), PresentDrives);
-}
-
-}  // namespace win32
-
 std::vector<DriveInfo> ListDrives() {
   const std::vector<DriveRef> refs = PresentDrives();
   // A drive that does not answer holds the list up only a moment; it is listed without
   // its label.
-  const std::vector<bool> answered = AnsweredWithin(refs, kDriveListPatience);
+  const std::vector<bool> answered = ProcessDrives().AnsweredWithin(refs, kDriveListPatience);
   std::vector<DriveInfo> drives;
   for (std::size_t i = 0; i < refs.size(); ++i) {
     drives.push_back(DriveInfo{refs[i].letter, answered[i] ? LabelOf(refs[i].root) : ""});

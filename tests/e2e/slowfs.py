@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """Drives that answer late or not at all, as FUSE file systems for the end-to-end suite.
 
-    slowfs.py dead MOUNTPOINT          a drive whose server has gone
-    slowfs.py slow MOUNTPOINT BACKING  BACKING's files, the names in its root found late
+    slowfs.py dead MOUNTPOINT              a drive whose server has gone
+    slowfs.py slow MOUNTPOINT BACKING      BACKING's files, the names in its root found late
+    slowfs.py spinning MOUNTPOINT BACKING  BACKING's files on a disk that has to spin up
 
 dead: the root itself answers at once (its attributes, and the label and serial files
 that Wine looks for when its server starts), so that Wine can start; every other lookup
@@ -10,6 +11,11 @@ and the root's listing answer only after HANG seconds, as a mapped network drive
 whose server has gone.
 slow: each name in BACKING's root, as a link to it, and the root's listing, take DELAY
 seconds the first time, as on a disk spinning up; below them everything is BACKING's.
+spinning: as slow, but every lookup in the root waits until SPIN_UP seconds after the
+first one, as on a disk that wakes only when asked; then all answer at once.
+
+Each lookup made to wait is logged on standard output: "lookup <path> by <pid> <command>",
+the command being the asker's first argument (under Wine, its Windows command line).
 
 Runs in the foreground until killed; ready once MOUNTPOINT is a mount point.
 """
@@ -17,6 +23,7 @@ import errno
 import os
 import stat
 import sys
+import threading
 import time
 
 import fusepy
@@ -24,6 +31,7 @@ from fusepy import FUSE, FuseOSError, Operations
 
 HANG = 60  # far beyond any bound the program may keep
 DELAY = 2
+SPIN_UP = 12  # longer than the bound of a drive that may go away, within a local disk's
 # What Wine reads on every drive when its server starts.
 WINE_PROBES = ("/.windows-label", "/.windows-serial")
 ROOT = {"st_mode": stat.S_IFDIR | 0o755, "st_nlink": 2}
@@ -39,27 +47,46 @@ def wait(seconds):
         time.sleep(0.05)
 
 
+def asked(path):
+    """Says who made a lookup that is about to wait."""
+    pid = fusepy.fuse_get_context()[2]
+    try:
+        with open(f"/proc/{pid}/cmdline", "rb") as cmdline:
+            program = cmdline.read().split(b"\0")[0].decode(errors="replace")
+    except OSError:
+        program = "?"
+    print(f"lookup {path} by {pid} {program.strip()}", flush=True)
+
+
 class Dead(Operations):
     def getattr(self, path, fh=None):
         if path == "/":
             return ROOT
         if path not in WINE_PROBES:
+            asked(path)
             wait(HANG)
         raise FuseOSError(errno.ENOENT)
 
     def readdir(self, path, fh):
+        asked(path)
         wait(HANG)
         return [".", ".."]
 
 
 class Slow(Operations):
-    def __init__(self, backing):
+    def __init__(self, backing, spinning):
         self.backing = backing
         self.answered = set()  # what was read once answers at once, as from a cache
+        self.spinning = spinning
+        self.awake = None  # spinning: when the disk has spun up
+        self.lock = threading.Lock()
 
     def late(self, what):
-        if what not in self.answered:
-            wait(DELAY)
+        with self.lock:
+            self.awake = self.awake or time.time() + SPIN_UP
+        if time.time() < self.awake if self.spinning else what not in self.answered:
+            asked(what)
+            wait(self.awake - time.time() if self.spinning else DELAY)
             self.answered.add(what)
 
     def getattr(self, path, fh=None):
@@ -81,7 +108,8 @@ class Slow(Operations):
 
 def main():
     mode, mountpoint = sys.argv[1], sys.argv[2]
-    operations = Dead() if mode == "dead" else Slow(os.path.abspath(sys.argv[3]))
+    operations = Dead() if mode == "dead" else Slow(os.path.abspath(sys.argv[3]),
+                                                      mode == "spinning")
     # allow_other: Wine runs as another user; intr: interrupted requests are told;
     # auto_unmount: the mount goes with this process, even when it is killed.
     FUSE(operations, mountpoint, foreground=True, allow_other=True, intr=True,
