@@ -46,6 +46,9 @@ enum class WriteProblem {
   kInUse,         // another program holds the file
   kRefusedText,   // posix: the file could not hold the value exactly
   kUnknown,       // the platform gave no reason that fits the above
+  kUnsafePath,    // posix: an elevated run may not reach it this way (a link an ordinary
+                  // user can change, or another name of the file in such a folder)
+  kTooLarge,      // posix: larger than any settings file (16 MiB): not even read
 };
 
 // What became of the last PutProfileEntry of the process: kNone when it answered true.

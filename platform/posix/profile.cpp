@@ -8,12 +8,16 @@
 // character.
 #include "platform/profile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <set>
 
 #include "platform/posix/atomic_file.h"
+#include "platform/posix/printable.h"
 #include "platform/posix/profile_engine.h"
 #include "platform/posix/unicode.h"
 #include "platform/posix/winpath.h"
@@ -35,7 +39,8 @@ std::optional<posix::HostLocation> LocateProfile(const std::string& path) {
 WriteProblem lastWriteProblem = WriteProblem::kNone;
 
 // Why the file at `hostPath` could not be replaced, told from its state afterwards: no
-// write permission bit at all is the read-only attribute's counterpart.
+// write permission bit at all is the read-only attribute's counterpart. Access is asked
+// as the thread acts on the file system (guard.h), not as the process's real user.
 WriteProblem ProblemWith(const std::string& hostPath) {
   struct stat info {};
   if (::stat(hostPath.c_str(), &info) == 0 && posix::IsReadOnlyMode(info.st_mode)) {
@@ -43,10 +48,37 @@ WriteProblem ProblemWith(const std::string& hostPath) {
   }
   const std::string::size_type slash = hostPath.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : hostPath.substr(0, slash + 1);
-  if (::access(hostPath.c_str(), W_OK) != 0 || ::access(folder.c_str(), W_OK) != 0) {
+  if (::faccessat(AT_FDCWD, hostPath.c_str(), W_OK, AT_EACCESS) != 0 ||
+      ::faccessat(AT_FDCWD, folder.c_str(), W_OK, AT_EACCESS) != 0) {
     return errno == EROFS ? WriteProblem::kReadOnly : WriteProblem::kAccessDenied;
   }
   return WriteProblem::kUnknown;
+}
+
+// Says on standard error, once per file and reason, why a settings file was refused
+// before it was read; the report names the refusal too.
+void TellRefusal(posix::FileRefusal refusal, const std::string& path, const std::string& hostPath) {
+  static std::set<std::string> told;
+  if (refusal == posix::FileRefusal::kNone ||
+      !told.insert(std::to_string(static_cast<int>(refusal)) + path).second) {
+    return;
+  }
+  const std::string file = posix::Printable(path) + " (" + posix::Printable(hostPath) + ")";
+  if (refusal == posix::FileRefusal::kUnsafePath) {
+    std::fprintf(stderr,
+                 "zelfix: %s is reached through a link that an ordinary user can change, or "
+                 "has another name in a folder one can change: as root it is neither read "
+                 "nor written\n",
+                 file.c_str());
+  } else {
+    std::fprintf(stderr, "zelfix: %s is larger than %llu MiB: not read, and left as it is\n",
+                 file.c_str(), posix::kLargestFile >> 20);
+  }
+}
+
+WriteProblem ProblemOf(posix::FileRefusal refusal) {
+  return refusal == posix::FileRefusal::kUnsafePath ? WriteProblem::kUnsafePath
+                                                    : WriteProblem::kTooLarge;
 }
 
 }  // namespace
@@ -59,8 +91,9 @@ std::size_t GetProfileEntry(const std::string& section, const std::string& key, 
     return 0;
   }
   std::string bytes;
-  posix::FileIdentity identity;
-  if (!posix::ReadWholeFile(file->hostPath, bytes, identity) || !identity.existed) {
+  posix::FileAsRead read;
+  if (!posix::ReadWholeFile(file->hostPath, bytes, read) || !read.identity.existed) {
+    TellRefusal(read.refusal, path, file->hostPath);
     return 0;
   }
   const std::optional<std::string> found = posix::profile::ReadValue(bytes, section, key);
@@ -79,9 +112,11 @@ bool PutProfileEntry(const std::string& section, const std::string& key, const s
     return false;
   }
   std::string bytes;
-  posix::FileIdentity identity;
-  if (!posix::ReadWholeFile(file->hostPath, bytes, identity)) {
-    lastWriteProblem = ProblemWith(file->hostPath);
+  posix::FileAsRead read;
+  if (!posix::ReadWholeFile(file->hostPath, bytes, read)) {
+    TellRefusal(read.refusal, path, file->hostPath);
+    lastWriteProblem = read.refusal != posix::FileRefusal::kNone ? ProblemOf(read.refusal)
+                                                                 : ProblemWith(file->hostPath);
     return false;
   }
   const std::optional<std::string> updated = posix::profile::WriteValue(bytes, section, key, value);
@@ -89,7 +124,7 @@ bool PutProfileEntry(const std::string& section, const std::string& key, const s
     lastWriteProblem = WriteProblem::kRefusedText;
     return false;
   }
-  if (!posix::ReplaceFile(file->hostPath, *updated, identity)) {
+  if (!posix::ReplaceFile(read, *updated)) {
     lastWriteProblem = ProblemWith(file->hostPath);
     return false;
   }

@@ -18,6 +18,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "platform/posix/guard.h"
 #include "platform/posix/handles.h"
 #include "platform/posix/printable.h"
 #include "platform/posix/unicode.h"
@@ -37,7 +38,14 @@ void NoteOnce(const std::string& key, const std::string& text) {
   }
 }
 
-std::optional<std::string> DosDevicesFolder() {
+// The prefix's dosdevices folder. Without one, `zOnly` tells whether Z: stands in (no
+// prefix) or no drive does (a prefix that an elevated run may not enter, guard.h).
+struct DosDevices {
+  std::optional<std::string> folder;
+  bool zOnly = true;
+};
+
+DosDevices DosDevicesFolder() {
   const char* env = std::getenv("WINEPREFIX");
   const bool fromEnvironment = env != nullptr && *env != '\0';
   std::string prefix;
@@ -49,9 +57,17 @@ std::optional<std::string> DosDevicesFolder() {
     NoteOnce("no prefix",
              "neither WINEPREFIX nor HOME is set, so there is no Wine prefix: using Z: (the "
              "root of the file system) as the only drive");
-    return std::nullopt;
+    return DosDevices{};
   }
-  const std::string folder = prefix + "/dosdevices";
+  std::string note;
+  const std::optional<std::string> entered = EnterPrefix(prefix, note);
+  if (!note.empty()) {
+    NoteOnce("entered " + prefix + note, note);
+  }
+  if (!entered) {
+    return DosDevices{std::nullopt, false};
+  }
+  const std::string folder = *entered + "/dosdevices";
   struct stat info {};
   if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
     const std::string what =
@@ -61,9 +77,9 @@ std::optional<std::string> DosDevicesFolder() {
                         : "WINEPREFIX is not set and " + prefix + " has no dosdevices folder";
     NoteOnce("prefix " + prefix,
              what + ": using Z: (the root of the file system) as the only drive");
-    return std::nullopt;
+    return DosDevices{};
   }
-  return folder;
+  return DosDevices{folder, false};
 }
 
 std::optional<std::string> RealPath(const std::string& path) {
@@ -341,11 +357,11 @@ std::optional<std::string> DriveRoot(char drive) {
   if (drive < 'a' || drive > 'z') {
     return std::nullopt;
   }
-  const std::optional<std::string> devices = DosDevicesFolder();
-  if (!devices) {
-    return drive == 'z' ? std::optional<std::string>("/") : std::nullopt;
+  const DosDevices devices = DosDevicesFolder();
+  if (!devices.folder) {
+    return drive == 'z' && devices.zOnly ? std::optional<std::string>("/") : std::nullopt;
   }
-  const std::string link = *devices + "/" + drive + ":";
+  const std::string link = *devices.folder + "/" + drive + ":";
   // lstat first: the link itself lies in the prefix and always answers.
   struct stat info {};
   if (lstat(link.c_str(), &info) != 0 || !DriveAnswers(DriveRef{link, drive}, PrefixDrives) ||
@@ -356,13 +372,13 @@ std::optional<std::string> DriveRoot(char drive) {
 }
 
 std::vector<DriveRef> PrefixDrives() {
-  const std::optional<std::string> devices = DosDevicesFolder();
-  if (!devices) {
+  const DosDevices devices = DosDevicesFolder();
+  if (!devices.folder) {
     return {};
   }
   std::vector<DriveRef> drives;
   for (char drive = 'a'; drive <= 'z'; ++drive) {
-    const std::string link = *devices + "/" + drive + ":";
+    const std::string link = *devices.folder + "/" + drive + ":";
     if (Exists(link)) {
       drives.push_back(DriveRef{link, drive});
     }
@@ -381,8 +397,9 @@ std::vector<char> ReadyDriveLetters() {
 }
 
 std::vector<char> AllDriveLetters() {
-  if (!DosDevicesFolder()) {
-    return {'z'};
+  const DosDevices devices = DosDevicesFolder();
+  if (!devices.folder) {
+    return devices.zOnly ? std::vector<char>{'z'} : std::vector<char>{};
   }
   std::vector<char> letters;
   for (const DriveRef& drive : PrefixDrives()) {

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Module1.h"
 #include "common/CM_FileFolderSystem.h"
 #include "platform/posix/atomic_file.h"
 #include "platform/posix/winpath.h"
@@ -40,6 +41,8 @@ using testsupport::ChildStatus;
 using testsupport::InChild;
 using testsupport::kSkipped;
 using testsupport::ScratchDrives;
+using testsupport::Settings;
+using testsupport::SettingsFileOf;
 using namespace std::string_literals;
 
 const std::string kOriginal =
@@ -312,6 +315,40 @@ TEST_F(ProfileFaults, FullDisk) {
     GTEST_SKIP() << "no private tmpfs here";
   }
   EXPECT_EQ(status, 0);
+}
+
+// A settings file of terabytes (sparse, so it takes no room) is not read whole: it is
+// refused and left as it is, and the next installation is repaired, in little memory.
+TEST_F(ProfileFaults, HugeFileIsRefusedAndTheOthersRepaired) {
+  const std::string huge = SettingsFileOf(app::kCandidateFolders[0]);
+  const std::string normal = SettingsFileOf(app::kCandidateFolders[1]);
+  drives_.WriteFile(huge, Settings("10.0.0.1"));
+  drives_.WriteFile(normal, Settings("10.0.0.1"));
+  const unsigned long long size = 15000000000000ULL;  // 15 TB
+  if (truncate(HostOf(huge).c_str(), static_cast<off_t>(size)) != 0) {
+    GTEST_SKIP() << "no sparse file of 15 TB here: " << std::strerror(errno);
+  }
+  struct stat before {};
+  ASSERT_EQ(stat(HostOf(huge).c_str(), &before), 0);
+  const int status = InChild([] {
+    app::Tally tally;
+    EXPECT_NO_THROW(app::RepairAllInstallations(tally));
+    ASSERT_EQ(tally.Records.size(), 2u);
+    EXPECT_EQ(tally.Records[0].outcome, app::Outcome::kFailed);
+    EXPECT_EQ(tally.Records[0].problem, platform::WriteProblem::kTooLarge);
+    EXPECT_EQ(tally.Records[1].outcome, app::Outcome::kRepaired);
+    struct rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    EXPECT_LT(usage.ru_maxrss, 100 * 1024) << "kB at most";
+  });
+  EXPECT_EQ(status, 0);
+  struct stat after {};
+  ASSERT_EQ(stat(HostOf(huge).c_str(), &after), 0);
+  EXPECT_EQ(static_cast<unsigned long long>(after.st_size), size);
+  EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+  EXPECT_EQ(drives_.ReadFile(normal), Settings(app::TargetServerAddress));
+  EXPECT_EQ(drives_.List(huge.substr(0, huge.rfind('\\'))), std::vector<std::string>{"ZEL1.SYS"});
 }
 
 }  // namespace
