@@ -159,6 +159,13 @@ class Scenario:
     # (scenario, seconds): the first box at most this much later than in that scenario,
     # played before on the same build.
     within: tuple = None
+    # Native only, and only when the suite runs as root: the program runs as root over the
+    # drives and prefix given to the unprivileged user, who has made each of these paths a
+    # link to a file of root's; that file must keep its bytes, owner, mode and attribute.
+    # `said`: what standard error must hold.
+    as_root: bool = False
+    root_links: tuple = ()
+    said: tuple = ()
 
 
 C_INSTALL = "C:/Program Files/TAMO/ZEL1/BIN/ZEL1.SYS"
@@ -266,6 +273,8 @@ SCENARIOS = [
 # correct, one read-only with the old address, and a user's shadow copy with the old one.
 MIXED = {C_INSTALL: OLD, D_INSTALL: NEW, G86_INSTALL: OLD, OPERATOR_SHADOW: OLD}
 C_FOLDER, D_FOLDER = "C:\\Program Files\\TAMO\\ZEL1", "D:\\Program Files\\TAMO\\ZEL1"
+E_FOLDER = "E:\\Program Files\\TAMO\\ZEL1"
+E_INSTALL, E_BIN = "E:/Program Files/TAMO/ZEL1/BIN/ZEL1.SYS", "E:/Program Files/TAMO/ZEL1/BIN"
 G86_FOLDER = "G:\\Program Files (x86)\\TAMO\\ZEL1"
 SHADOW_FOLDER = "C:\\users\\operator\\AppData\\Local\\VirtualStore\\Program Files\\TAMO\\ZEL1"
 LOG = "D:/logs/PC-0012.txt"
@@ -300,6 +309,17 @@ SCENARIOS += [
                  (SUMMARY, "", "", "找到 1 个，其中 1 个为新地址，退出代码 0")])),
     Scenario("log-in-read-only-folder", MIXED, [], exit_code=3, folders=("D:/logs",),
              readonly_folders=("D:/logs",), args=("--quiet", "--log={log}"), log=LOG),
+    # Root over a user's prefix, as a deployment tool would run it: it works there as the
+    # user (a folder the user may not write in stops it) and follows no link of the user's.
+    Scenario("quiet-as-root-over-user-prefix", {C_INSTALL: OLD, E_INSTALL: OLD}, [],
+             exit_code=1, changed={C_INSTALL: NEW}, readonly_folders=(E_BIN,),
+             as_root=True, root_links=(D_INSTALL,), args=("--quiet",), report=("修复", [
+                 (C_FOLDER, "10.1.1.1", TARGET, "已修复"),
+                 (D_FOLDER, "", "", "修复失败: 路径经过普通用户可更改的链接"),
+                 (E_FOLDER, "10.1.1.1", "10.1.1.1", "修复失败: 拒绝访问"),
+                 (SUMMARY, "", "", "找到 3 个，其中 1 个为新地址，退出代码 1")]),
+             said=(f"({WINE_USER}): working in it as that user, not as root",
+                   "zelfix: D:\\Program Files\\TAMO\\ZEL1\\BIN\\ZEL1.SYS (")),
 ]
 
 
@@ -323,8 +343,37 @@ def populate(folder, scenario):
         host(folder, path).write_bytes(data)
     for path in scenario.readonly:
         host(folder, path).chmod(0o444)
+    for path in scenario.root_links:
+        host(folder, path).parent.mkdir(parents=True, exist_ok=True)
+        host(folder, path).symlink_to(root_only(folder, fresh=True))
     for path in scenario.readonly_folders:
         host(folder, path).chmod(0o555)
+
+
+ROOT_ONLY = b"[web]\r\nwebserver=root's own\r\n"
+
+
+def root_only(drives, fresh=False):
+    """A file of root's beside the drives (never given to the user): only root may change
+    it or its folder."""
+    path = drives.parent / f"{drives.name}-root-only" / "ZEL1.SYS"
+    if fresh:
+        shutil.rmtree(path.parent, ignore_errors=True)
+        path.parent.mkdir(parents=True)
+        path.write_bytes(ROOT_ONLY)
+        path.chmod(0o640)
+        os.setxattr(path, "user.zelfix", b"root's")
+    return path
+
+
+def root_only_damage(drives):
+    path = root_only(drives)
+    info = path.lstat()
+    seen = {"bytes": path.read_bytes() == ROOT_ONLY, "owner": info.st_uid == 0,
+            "mode": info.st_mode & 0o7777 == 0o640,
+            "attribute": os.getxattr(path, "user.zelfix") == b"root's",
+            "folder": os.listdir(path.parent) == ["ZEL1.SYS"]}
+    return [k for k, v in seen.items() if not v]
 
 
 def snapshot(folder):
@@ -1035,8 +1084,9 @@ def native_unattended(build, scenario, drives, logs, env):
             subfolders[:] = [s for s in subfolders if not os.path.ismount(Path(folder) / s)]
             for name in [".", *subfolders, *files]:
                 os.lchown(Path(folder) / name, uid, gid)
-        user = ["runuser", "-u", WINE_USER, "--", "env", *[f"{k}={v}" for k, v in env.items()
-                                                          if k.startswith(("WINE", "LC_", "ZELFIX"))]]
+        if not scenario.as_root:
+            user = ["runuser", "-u", WINE_USER, "--", "env",
+                    *[f"{k}={v}" for k, v in env.items() if k.startswith(("WINE", "LC_", "ZELFIX"))]]
     arguments = [a.format(log=host(drives, scenario.log) if scenario.log else "")
                  for a in scenario.args]
     try:
@@ -1048,6 +1098,11 @@ def native_unattended(build, scenario, drives, logs, env):
     (logs / f"{scenario.name}-{build}.log").write_bytes(result.stdout + result.stderr)
     if (drives / "transcript.jsonl").exists() or "┌─".encode() in result.stdout:
         raise Failure("native: a box or the window was drawn under a command line")
+    for text in scenario.said:
+        if text.encode() not in result.stderr:
+            raise Failure(f"native: standard error never said {text!r}: {result.stderr[-600:]!r}")
+    if scenario.root_links and root_only_damage(drives):
+        raise Failure(f"native: root's file changed: {root_only_damage(drives)}")
     return result.returncode, [], result.stdout, result.stderr, times, None
 
 
@@ -1211,6 +1266,11 @@ def play_scenario(wine, builds, scenario, folder, logs, no_fuse):
             print(f"SKIP {scenario.name} [{build}]: FUSE cannot mount here: {no_fuse}",
                   flush=True)
         return 0, 0
+    if scenario.as_root:
+        builds = [b for b in builds if b == "native"]
+        if builds and os.geteuid() != 0:
+            print(f"SKIP {scenario.name} [native]: the suite does not run as root", flush=True)
+            return 0, 0
     for build in builds:
         began = time.time()
         try:
