@@ -130,11 +130,28 @@ Descriptor OpenPath(int at, const char* name, int flags = 0) {
   return Descriptor(::openat(at, name, O_PATH | O_NOFOLLOW | O_CLOEXEC | flags));
 }
 
-// Whether a user other than root may change the entries of a folder with this status:
-// its owner, or anyone the group or other write bits let in. With the sticky bit they
-// change only their own entries.
+// The primary group of `user`, or -1 when the user database does not know them.
+gid_t PrimaryGroupOf(uid_t user) {
+  std::vector<char> buffer(16384);
+  struct passwd entry {};
+  struct passwd* found = nullptr;
+  return ::getpwuid_r(user, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr
+             ? entry.pw_gid
+             : static_cast<gid_t>(-1);
+}
+
+// Whether users other than a folder's owner may put entries into it: anyone, or its
+// group, unless that is the owner's own primary group (a user's private group, where a
+// umask of 002 leaves every folder group-writable).
+bool OthersMayWrite(const struct stat& folder) {
+  return (folder.st_mode & S_IWOTH) != 0 ||
+         ((folder.st_mode & S_IWGRP) != 0 && folder.st_gid != PrimaryGroupOf(folder.st_uid));
+}
+
+// Whether a user other than root may put an entry into a folder with this status (the
+// sticky bit only keeps them from the entries of others).
 bool OthersMayChange(const struct stat& folder) {
-  return folder.st_uid != 0 || (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+  return folder.st_uid != 0 || OthersMayWrite(folder);
 }
 
 // The prefix in use, for every thread.
@@ -202,8 +219,7 @@ Prefix Examine(const std::string& configured) {
     if (folder.st_uid != 0) {
       owners.insert(folder.st_uid);
     }
-    if ((folder.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (folder.st_mode & S_ISVTX) == 0 &&
-        shared.empty()) {
+    if (OthersMayWrite(folder) && (folder.st_mode & S_ISVTX) == 0 && shared.empty()) {
       shared = "/";
       for (const std::string& part : walked) {
         shared += part + "/";
@@ -244,7 +260,7 @@ Prefix Examine(const std::string& configured) {
     if (prefix.present && prefix.info.st_uid != 0) {
       owners.insert(prefix.info.st_uid);
     }
-    if ((prefix.info.st_mode & (S_IWGRP | S_IWOTH)) != 0 && shared.empty()) {
+    if (prefix.present && OthersMayWrite(prefix.info) && shared.empty()) {
       shared = "its own folder";
     }
     prefix.path.clear();
@@ -307,8 +323,8 @@ bool MayFollow(const struct stat& folder, const struct stat& link, const std::st
   if (!Elevated()) {
     return true;
   }
-  if (folder.st_uid == 0 && ((folder.st_mode & (S_IWGRP | S_IWOTH)) == 0 ||
-                             ((folder.st_mode & S_ISVTX) != 0 && link.st_uid == 0))) {
+  if (folder.st_uid == 0 &&
+      (!OthersMayWrite(folder) || ((folder.st_mode & S_ISVTX) != 0 && link.st_uid == 0))) {
     return true;
   }
   return IsDriveLink(folder, name);
