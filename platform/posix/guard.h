@@ -9,7 +9,10 @@
 //   This is the file-system identity of the thread (setfsuid, setfsgid and its own
 //   supplementary groups), so it is taken back for another prefix (tests use several)
 //   and reaches the drive probes' threads, which start from the thread that has it. The
-//   log, opened before the search, stays open as it was.
+//   log, opened before the search, stays open as it was. Not a drop of the whole process
+//   (setresuid): glibc makes every thread take part, and a probe hung in a dead mount
+//   never would; nor a child for the prefix's work: the search, the window and the report
+//   share one process's state.
 // - A settings file is reached only through symbolic links that root alone controls, and
 //   through the prefix's drive links ("dosdevices/c:"), which are how a prefix works;
 //   with the identity switched, those lead only where the owner may go. A file with
