@@ -47,6 +47,9 @@ std::string ProblemText(const platform::FileResult& reason) {
       return "文件正被其他程序使用";
     case platform::FileProblem::kRefusedText:
       return "文件的编码无法原样保存该值";
+    case platform::FileProblem::kUnsafePath:
+      return "路径经过普通用户可更改的链接";
+    case platform::FileProblem::kTooLarge:  // said whole by OutcomeText
     case platform::FileProblem::kNone:
     case platform::FileProblem::kUnknown:
       break;
@@ -69,6 +72,9 @@ std::string OutcomeText(const InstallationRecord& record) {
       return "修复失败: 写入后读回的值仍不同";
     case Outcome::kWriteFailed:
       break;
+  }
+  if (record.reason.problem == platform::FileProblem::kTooLarge) {
+    return "无法读取: 文件过大（超过 16 MiB），未改动";
   }
   return "修复失败: " + ProblemText(record.reason);
 }

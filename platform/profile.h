@@ -32,6 +32,9 @@ enum class FileProblem {
   kInUse,         // another program holds the file, or changed it meanwhile
   kRefusedText,   // posix: the file could not hold the value exactly
   kUnknown,       // the platform gave no reason that fits the above; see systemCode
+  kUnsafePath,    // an elevated run may not reach it this way (a link an ordinary user
+                  // can change, or another name of the file in such a folder)
+  kTooLarge,      // larger than any settings file (16 MiB): not even read
 };
 
 // What became of one read or write. `systemCode` is the platform's own error number

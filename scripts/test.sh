@@ -65,7 +65,7 @@ fuzz() {
 step native suites native
 step sanitizers suites asan
 step fuzz fuzz
-# SIGTERM, SIGINT, SIGHUP and SIGKILL at random moments while a 24 MB settings file is
+# SIGTERM, SIGINT, SIGHUP and SIGKILL at random moments while a 12 MB settings file is
 # rewritten (about a minute).
 step kill-test build/native/tests/stress/zelfix_kill_test
 # A fresh Wine prefix for every run: nothing a previous run left can change the result.

@@ -13,14 +13,13 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <iterator>
-#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
+#include "platform/posix/guard.h"
 #include "platform/posix/handles.h"
 
 namespace platform::posix {
@@ -332,18 +331,17 @@ bool RenameInto(int folder, const std::string& temporary, const std::string& nam
 
 // --- Extended attributes ------------------------------------------------------------------
 
-// The names of the extended attributes of the file (at `path`, or open as `fd`), or
-// nothing when they cannot be listed. A file system without them lists none.
-std::optional<std::vector<std::string>> AttributeNames(const char* path, int fd) {
+// The names of the extended attributes of the file open as `fd`, or nothing when they
+// cannot be listed. A file system without them lists none.
+std::optional<std::vector<std::string>> AttributeNames(int fd) {
   std::vector<char> list;
   for (;;) {
-    const ssize_t size = path ? ::listxattr(path, nullptr, 0) : ::flistxattr(fd, nullptr, 0);
+    const ssize_t size = ::flistxattr(fd, nullptr, 0);
     if (size < 0) {
       return errno == ENOTSUP ? std::optional(std::vector<std::string>()) : std::nullopt;
     }
     list.resize(static_cast<std::size_t>(size));
-    const ssize_t got = path ? ::listxattr(path, list.data(), list.size())
-                             : ::flistxattr(fd, list.data(), list.size());
+    const ssize_t got = ::flistxattr(fd, list.data(), list.size());
     if (got >= 0) {
       list.resize(static_cast<std::size_t>(got));
       break;
@@ -360,19 +358,17 @@ std::optional<std::vector<std::string>> AttributeNames(const char* path, int fd)
   return names;
 }
 
-// The attribute's value (of the file at `path`, or open as `fd`); nothing with errno set
-// when it cannot be read, ENODATA when there is no such attribute.
-std::optional<std::string> AttributeValue(const char* path, int fd, const std::string& name) {
+// The attribute's value (of the file open as `fd`); nothing with errno set when it cannot
+// be read, ENODATA when there is no such attribute.
+std::optional<std::string> AttributeValue(int fd, const std::string& name) {
   std::string value;
   for (;;) {
-    const ssize_t size = path ? ::getxattr(path, name.c_str(), nullptr, 0)
-                              : ::fgetxattr(fd, name.c_str(), nullptr, 0);
+    const ssize_t size = ::fgetxattr(fd, name.c_str(), nullptr, 0);
     if (size < 0) {
       return std::nullopt;
     }
     value.resize(static_cast<std::size_t>(size));
-    const ssize_t got = path ? ::getxattr(path, name.c_str(), value.data(), value.size())
-                             : ::fgetxattr(fd, name.c_str(), value.data(), value.size());
+    const ssize_t got = ::fgetxattr(fd, name.c_str(), value.data(), value.size());
     if (got >= 0) {
       value.resize(static_cast<std::size_t>(got));
       return value;
@@ -388,17 +384,17 @@ bool IsSystemManaged(const std::string& name) {
   return name.compare(0, 9, "security.") == 0;
 }
 
-// Makes the extended attributes of the new file open as `fd` those of the file at
+// Makes the extended attributes of the new file open as `fd` those of the file open as
 // `source`: each one copied (the access ACL too), and none that the source lacks (one
 // given by the folder's default ACL, say). False when one cannot be given or removed;
 // a security.* one the system does not let us set is left as the system made it.
-bool CopyAttributes(const std::string& source, int fd) {
-  const std::optional<std::vector<std::string>> names = AttributeNames(source.c_str(), -1);
+bool CopyAttributes(int source, int fd) {
+  const std::optional<std::vector<std::string>> names = AttributeNames(source);
   if (!names) {
     return false;
   }
   for (const std::string& name : *names) {
-    const std::optional<std::string> value = AttributeValue(source.c_str(), -1, name);
+    const std::optional<std::string> value = AttributeValue(source, name);
     if (!value) {
       if (errno == ENODATA) {
         continue;  // removed meanwhile
@@ -409,7 +405,7 @@ bool CopyAttributes(const std::string& source, int fd) {
       continue;
     }
     const int error = errno;
-    if (AttributeValue(nullptr, fd, name) == value) {
+    if (AttributeValue(fd, name) == value) {
       continue;  // it has it already
     }
     if (!(IsSystemManaged(name) && (error == EPERM || error == EACCES))) {
@@ -417,7 +413,7 @@ bool CopyAttributes(const std::string& source, int fd) {
       return false;
     }
   }
-  const std::optional<std::vector<std::string>> own = AttributeNames(nullptr, fd);
+  const std::optional<std::vector<std::string>> own = AttributeNames(fd);
   if (!own) {
     return false;
   }
@@ -433,11 +429,12 @@ bool CopyAttributes(const std::string& source, int fd) {
 // --- Replacement --------------------------------------------------------------------------
 
 // Whether the file `name` in `folder` may be replaced by one made from what was read as
-// `identity`: it is still the same file, or still missing, and it is writable. The
-// rename itself needs only the folder's permission, so the file's own is checked here.
-bool MayReplace(int folder, const std::string& name, const FileIdentity& identity,
-                struct stat& info) {
-  if (::fstatat(folder, name.c_str(), &info, 0) != 0) {
+// `identity`: the name still holds the same file (not a link put in its place), or is
+// still free, and the file is writable. The rename itself needs only the folder's
+// permission, so the file's own is checked here, with the identity the thread acts as.
+bool MayReplace(int folder, const std::string& name, const FileIdentity& identity) {
+  struct stat info {};
+  if (::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
     if (errno != ENOENT) {
       return false;
     }
@@ -453,31 +450,11 @@ bool MayReplace(int folder, const std::string& name, const FileIdentity& identit
     errno = EACCES;
     return false;
   }
-  if (::geteuid() != 0 && ::faccessat(folder, name.c_str(), W_OK, AT_EACCESS) != 0) {
+  if (::faccessat(folder, name.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0) {
     return false;
   }
   errno = EBUSY;  // for a file that another program changed since it was read
   return SameIdentity(IdentityOf(info), identity);
-}
-
-// The file a path stands for: a symbolic link's final target, so that the link stays.
-bool ResolveTarget(const std::string& hostPath, std::string& target) {
-  struct stat info {};
-  const bool found = ::lstat(hostPath.c_str(), &info) == 0;
-  if (!found && errno != ENOENT) {
-    return false;
-  }
-  if (!found || !S_ISLNK(info.st_mode)) {
-    target = hostPath;
-    return true;
-  }
-  const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(hostPath.c_str(), nullptr),
-                                                             &std::free);
-  if (!resolved) {
-    return false;  // a dangling or looping link: nothing sensible to replace
-  }
-  target = resolved.get();
-  return true;
 }
 
 mode_t CreationMode() {
@@ -489,9 +466,9 @@ mode_t CreationMode() {
 }
 
 // Gives the new file open as `fd` the owner, extended attributes and permission bits of
-// `original` (the file at `target`), or, for a new file (`original` null), the
-// permissions an ordinary creation would.
-bool GiveAttributes(int fd, const std::string& target, const struct stat* original) {
+// the original, open as `source` (status `original`), or, for a new file (`original`
+// null), the permissions an ordinary creation would.
+bool GiveAttributes(int fd, int source, const struct stat* original) {
   if (original == nullptr) {
     return !Injected(ReplaceStep::kCopyAttributes) && ::fchmod(fd, CreationMode()) == 0;
   }
@@ -501,7 +478,7 @@ bool GiveAttributes(int fd, const std::string& target, const struct stat* origin
   if (::fchown(fd, original->st_uid, original->st_gid) != 0 && errno != EPERM) {
     return false;
   }
-  return !Injected(ReplaceStep::kCopyAttributes) && CopyAttributes(target, fd) &&
+  return !Injected(ReplaceStep::kCopyAttributes) && CopyAttributes(source, fd) &&
          ::fchmod(fd, original->st_mode & 07777) == 0;
 }
 
@@ -558,30 +535,68 @@ ScopedReplaceFaultHook::ScopedReplaceFaultHook(ReplaceFaultHook hook)
 ScopedNamedTemporaryFiles::ScopedNamedTemporaryFiles(bool named)
     : ScopedOverride(NamedOnly(), named) {}
 
-bool ReadWholeFile(const std::string& hostPath, std::string& bytes, FileIdentity& identity) {
+bool ReadWholeFile(const std::string& hostPath, std::string& bytes, FileAsRead& read) {
   bytes.clear();
-  identity = FileIdentity();
-  // O_NONBLOCK: a FIFO in the file's place must not hang the program; it is refused below.
-  Descriptor descriptor(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  const int fd = descriptor.get();
-  if (fd < 0) {
+  read = FileAsRead();
+  EntryLocation where;
+  switch (ReachEntry(hostPath, where)) {
+    case Reach::kUnsafe:
+      read.refusal = FileRefusal::kUnsafePath;
+      return false;
+    case Reach::kFailed:
+      return errno == ENOENT;  // a missing folder holds no file
+    case Reach::kReached:
+      break;
+  }
+  read.folder = std::move(where.folder);
+  read.name = std::move(where.name);
+  read.throughLink = where.throughLink;
+  // The other name is refused before anything is opened: the file may be one its maker
+  // could not even read.
+  struct stat named {};
+  if (::fstatat(read.folder.get(), read.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) {
     return errno == ENOENT;
   }
+  if (UnsafeHardLink(named, where.folderInfo)) {
+    read.refusal = FileRefusal::kUnsafePath;
+    return false;
+  }
+  // O_NONBLOCK: a FIFO in the file's place must not hang the program; it is refused below.
+  read.file = Descriptor(::openat(read.folder.get(), read.name.c_str(),
+                                  O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  const int fd = read.file.get();
   struct stat before {};
-  if (::fstat(fd, &before) != 0) {
+  if (fd < 0 || ::fstat(fd, &before) != 0) {
     return false;
   }
   if (!S_ISREG(before.st_mode)) {
     errno = S_ISDIR(before.st_mode) ? EISDIR : EINVAL;
     return false;
   }
+  if (before.st_dev != named.st_dev || before.st_ino != named.st_ino) {
+    errno = EBUSY;  // a link or another file put in its place meanwhile is no better
+    return false;
+  }
+  if (UnsafeHardLink(before, where.folderInfo)) {
+    read.refusal = FileRefusal::kUnsafePath;
+    return false;
+  }
+  if (static_cast<unsigned long long>(before.st_size) > kLargestFile) {
+    read.refusal = FileRefusal::kTooLarge;
+    return false;
+  }
   // Straight into the string, sized as the file: one copy, whatever the file's size. A
-  // file that grows meanwhile is read on to its end and then refused below.
+  // file that grows meanwhile is read on, up to the bound, and then refused below.
   std::size_t done = 0;
   bytes.resize(static_cast<std::size_t>(before.st_size) + 1);
   for (;;) {
     if (done == bytes.size()) {
-      bytes.resize(bytes.size() * 2);
+      if (done > kLargestFile) {
+        bytes.clear();
+        read.refusal = FileRefusal::kTooLarge;
+        return false;
+      }
+      bytes.resize(std::min<std::size_t>(bytes.size() * 2, kLargestFile + 1));
     }
     const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
     if (got < 0) {
@@ -599,32 +614,33 @@ bool ReadWholeFile(const std::string& hostPath, std::string& bytes, FileIdentity
   bytes.resize(done);
   // A file that changed while it was read gives no consistent picture to write back.
   struct stat after {};
-  if (::fstat(fd, &after) != 0 || !descriptor.Close()) {
+  if (::fstat(fd, &after) != 0) {
+    bytes.clear();
     return false;
   }
-  identity = IdentityOf(after);
-  if (!SameIdentity(IdentityOf(before), identity) || bytes.size() != identity.size) {
+  read.identity = IdentityOf(after);
+  if (!SameIdentity(IdentityOf(before), read.identity) || bytes.size() != read.identity.size) {
     bytes.clear();
-    identity = FileIdentity();
+    read.identity = FileIdentity();
     errno = EBUSY;  // another program is writing it
     return false;
   }
   return true;
 }
 
-bool ReplaceFile(const std::string& hostPath, std::string_view bytes,
-                 const FileIdentity& identity) {
-  std::string target;
-  if (!ResolveTarget(hostPath, target)) {
+bool ReplaceFile(const FileAsRead& read, std::string_view bytes) {
+  const FileIdentity& identity = read.identity;
+  // A link that leads nowhere: nothing sensible to create at its far end.
+  if (read.refusal != FileRefusal::kNone || read.folder.get() < 0 ||
+      (!identity.existed && read.throughLink)) {
+    errno = ENOENT;
     return false;
   }
-  const std::size_t slash = target.rfind('/');
-  const std::string folderPath =
-      slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-  const Descriptor folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  const std::string& name = read.name;
+  const Descriptor folder(::openat(read.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   struct stat original {};
-  if (folder.get() < 0 || !MayReplace(folder.get(), name, identity, original)) {
+  if (folder.get() < 0 || (identity.existed && ::fstat(read.file.get(), &original) != 0) ||
+      !MayReplace(folder.get(), name, identity)) {
     return false;
   }
   const std::string prefix = TemporaryPrefix(name);
@@ -641,7 +657,7 @@ bool ReplaceFile(const std::string& hostPath, std::string_view bytes,
   if (Injected(ReplaceStep::kWrite) || !WriteAll(temporary.fd(), bytes)) {
     return false;
   }
-  if (!GiveAttributes(temporary.fd(), target, identity.existed ? &original : nullptr)) {
+  if (!GiveAttributes(temporary.fd(), read.file.get(), identity.existed ? &original : nullptr)) {
     return false;
   }
   if (Injected(ReplaceStep::kFlush) || ::fsync(temporary.fd()) != 0) {
@@ -651,8 +667,7 @@ bool ReplaceFile(const std::string& hostPath, std::string_view bytes,
     return false;
   }
   // Check again right before the rename: the shorter the window, the less can slip in.
-  struct stat current {};
-  if (!MayReplace(folder.get(), name, identity, current) || !temporary.Name()) {
+  if (!MayReplace(folder.get(), name, identity) || !temporary.Name()) {
     return false;
   }
   if (Injected(ReplaceStep::kRename) || !temporary.RenameOver(name, identity.existed)) {

@@ -210,7 +210,7 @@ std::optional<DriveKind> ConfiguredDriveKind(std::string_view registry, char let
     if (!line.empty() && line.back() == '\r') {
       line.pop_back();
     }
-    line = AsciiLowerCase(line);
+    line = AsciiLower(line);
     if (StartsWith(line, "[")) {
       // The file doubles each backslash of a key's name.
       inDrives = StartsWith(line, "[software\\\\wine\\\\drives]");

@@ -11,8 +11,11 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <set>
 
 #include "platform/posix/atomic_file.h"
+#include "platform/posix/printable.h"
 #include "platform/posix/profile_engine.h"
 #include "platform/posix/unicode.h"
 #include "platform/posix/winpath.h"
@@ -65,6 +68,40 @@ FileResult WriteResultOf(int error, const std::string& hostPath) {
   return result;
 }
 
+// Says on standard error, once per file and reason, why a settings file was refused
+// before it was read; the report names the refusal too.
+void TellRefusal(posix::FileRefusal refusal, const std::string& path, const std::string& hostPath) {
+  static std::set<std::string> told;
+  if (refusal == posix::FileRefusal::kNone ||
+      !told.insert(std::to_string(static_cast<int>(refusal)) + path).second) {
+    return;
+  }
+  const std::string file = posix::Printable(path) + " (" + posix::Printable(hostPath) + ")";
+  if (refusal == posix::FileRefusal::kUnsafePath) {
+    std::fprintf(stderr,
+                 "zelfix: %s is reached through a link that an ordinary user can change, or "
+                 "has another name in a folder one can change: as root it is neither read "
+                 "nor written\n",
+                 file.c_str());
+  } else {
+    std::fprintf(stderr, "zelfix: %s is larger than %llu MiB: not read, and left as it is\n",
+                 file.c_str(), posix::kLargestFile >> 20);
+  }
+}
+
+// The reason of a read that failed: a refusal before errno, which a refusal leaves alone.
+FileResult ReadResultOf(const posix::FileAsRead& read, int error) {
+  switch (read.refusal) {
+    case posix::FileRefusal::kUnsafePath:
+      return FileResult{FileProblem::kUnsafePath, 0};
+    case posix::FileRefusal::kTooLarge:
+      return FileResult{FileProblem::kTooLarge, 0};
+    case posix::FileRefusal::kNone:
+      break;
+  }
+  return ResultOf(error);
+}
+
 }  // namespace
 
 std::size_t GetProfileEntry(const std::string& section, const std::string& key, std::string& value,
@@ -76,12 +113,14 @@ std::size_t GetProfileEntry(const std::string& section, const std::string& key, 
     return 0;
   }
   std::string bytes;
-  posix::FileIdentity identity;
-  if (!posix::ReadWholeFile(file->hostPath, bytes, identity)) {
-    result = ResultOf(errno);
+  posix::FileAsRead read;
+  if (!posix::ReadWholeFile(file->hostPath, bytes, read)) {
+    const int error = errno;
+    TellRefusal(read.refusal, path, file->hostPath);
+    result = ReadResultOf(read, error);
     return 0;
   }
-  if (!identity.existed) {
+  if (!read.identity.existed) {
     return 0;
   }
   const std::optional<std::string> found = posix::profile::ReadValue(bytes, section, key);
@@ -99,15 +138,18 @@ FileResult PutProfileEntry(const std::string& section, const std::string& key,
     return FileResult{FileProblem::kUnknown, ENOENT};
   }
   std::string bytes;
-  posix::FileIdentity identity;
-  if (!posix::ReadWholeFile(file->hostPath, bytes, identity)) {
-    return WriteResultOf(errno, file->hostPath);
+  posix::FileAsRead read;
+  if (!posix::ReadWholeFile(file->hostPath, bytes, read)) {
+    const int error = errno;
+    TellRefusal(read.refusal, path, file->hostPath);
+    return read.refusal != posix::FileRefusal::kNone ? ReadResultOf(read, error)
+                                                     : WriteResultOf(error, file->hostPath);
   }
   const std::optional<std::string> updated = posix::profile::WriteValue(bytes, section, key, value);
   if (!updated) {
     return FileResult{FileProblem::kRefusedText, 0};
   }
-  if (!posix::ReplaceFile(file->hostPath, *updated, identity)) {
+  if (!posix::ReplaceFile(read, *updated)) {
     return WriteResultOf(errno, file->hostPath);
   }
   return FileResult();

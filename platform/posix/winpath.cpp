@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "platform/posix/driveprobe.h"
+#include "platform/posix/guard.h"
 #include "platform/posix/handles.h"
 #include "platform/posix/printable.h"
 #include "platform/posix/unicode.h"
@@ -38,7 +39,14 @@ void NoteOnce(const std::string& key, const std::string& text) {
   }
 }
 
-std::optional<std::string> DosDevicesFolder() {
+// The prefix's dosdevices folder. Without one, `zOnly` tells whether Z: stands in (no
+// prefix) or no drive does (a prefix that an elevated run may not enter, guard.h).
+struct DosDevices {
+  std::optional<std::string> folder;
+  bool zOnly = true;
+};
+
+DosDevices DosDevicesFolder() {
   const char* env = std::getenv("WINEPREFIX");
   const bool fromEnvironment = env != nullptr && *env != '\0';
   std::string prefix;
@@ -50,9 +58,17 @@ std::optional<std::string> DosDevicesFolder() {
     NoteOnce("no prefix",
              "neither WINEPREFIX nor HOME is set, so there is no Wine prefix: using Z: (the "
              "root of the file system) as the only drive");
-    return std::nullopt;
+    return DosDevices{};
   }
-  const std::string folder = prefix + "/dosdevices";
+  std::string note;
+  const std::optional<std::string> entered = EnterPrefix(prefix, note);
+  if (!note.empty()) {
+    NoteOnce("entered " + prefix + note, note);
+  }
+  if (!entered) {
+    return DosDevices{std::nullopt, false};
+  }
+  const std::string folder = *entered + "/dosdevices";
   struct stat info {};
   if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
     const std::string what =
@@ -62,9 +78,9 @@ std::optional<std::string> DosDevicesFolder() {
                         : "WINEPREFIX is not set and " + prefix + " has no dosdevices folder";
     NoteOnce("prefix " + prefix,
              what + ": using Z: (the root of the file system) as the only drive");
-    return std::nullopt;
+    return DosDevices{};
   }
-  return folder;
+  return DosDevices{folder, false};
 }
 
 std::optional<std::string> RealPath(const std::string& path) {
@@ -342,11 +358,11 @@ std::optional<std::string> DriveRoot(char drive) {
   if (drive < 'a' || drive > 'z') {
     return std::nullopt;
   }
-  const std::optional<std::string> devices = DosDevicesFolder();
-  if (!devices) {
-    return drive == 'z' ? std::optional<std::string>("/") : std::nullopt;
+  const DosDevices devices = DosDevicesFolder();
+  if (!devices.folder) {
+    return drive == 'z' && devices.zOnly ? std::optional<std::string>("/") : std::nullopt;
   }
-  const std::string link = *devices + "/" + drive + ":";
+  const std::string link = *devices.folder + "/" + drive + ":";
   // lstat first: the link itself lies in the prefix and always answers.
   struct stat info {};
   if (lstat(link.c_str(), &info) != 0 || !ProcessDrives().Answers(DriveRef{link, drive}) ||
@@ -357,13 +373,13 @@ std::optional<std::string> DriveRoot(char drive) {
 }
 
 std::vector<DriveRef> PrefixDrives() {
-  const std::optional<std::string> devices = DosDevicesFolder();
-  if (!devices) {
-    return {DriveRef{"/", 'z'}};
+  const DosDevices devices = DosDevicesFolder();
+  if (!devices.folder) {
+    return devices.zOnly ? std::vector<DriveRef>{DriveRef{"/", 'z'}} : std::vector<DriveRef>{};
   }
   std::vector<DriveRef> drives;
   for (char drive = 'a'; drive <= 'z'; ++drive) {
-    const std::string link = *devices + "/" + drive + ":";
+    const std::string link = *devices.folder + "/" + drive + ":";
     if (Exists(link)) {
       drives.push_back(DriveRef{link, drive});
     }

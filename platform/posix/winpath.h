@@ -3,7 +3,8 @@
 // Drive letters come from the links in the Wine prefix's "dosdevices" folder
 // ($WINEPREFIX, else ~/.wine): "c:" -> ../drive_c and so on. Without a prefix the only
 // drive is Z:, the root of the file system, and standard error says so once, naming the
-// prefix that was looked for. Backslashes and forward slashes separate folders; "." and
+// prefix that was looked for. Run as root, the program enters a prefix as guard.h says:
+// as the user who controls it, or not at all (then there is no drive, not even Z:). Backslashes and forward slashes separate folders; "." and
 // ".." are resolved by the text alone, and a name of only dots and spaces is dropped.
 //
 // Each name is resolved exact-first: a name that exists exactly as written is used as it
@@ -57,7 +58,8 @@ std::optional<std::string> DriveRoot(char drive);
 // Every drive the prefix names, ready or not, as the drive probes know it
 // (platform/driveprobe.h): its link in the prefix and its letter, in alphabetical order.
 // A link whose target is missing is a drive without a medium (DriveRoot has nothing for
-// it, so nothing on it resolves). Without a prefix only Z:, the root of the file system.
+// it, so nothing on it resolves). Without a prefix only Z:, the root of the file system; in
+// a prefix that an elevated run may not enter (guard.h), none.
 // Nothing here looks into a drive.
 std::vector<DriveRef> PrefixDrives();
 

@@ -168,6 +168,15 @@ class Scenario:
     # drive letter -> how many of the program's lookups that drive made wait: a drive that
     # never answers is looked at once, by its probe, and never again.
     lookups: dict = field(default_factory=dict)
+    # Native, as root only: root runs it over drives given to the unprivileged user (and the
+    # prefix to "nobody" when `shared`), who made each path a link to a file of root's
+    # ("file"), its folder a link to root's folder ("folder") or another name of root's file
+    # ("hard": root stands in, as the kernel forbids it). Root's file must stay as it was.
+    # `said`: what standard error must hold.
+    as_root: bool = False
+    shared: bool = False
+    root_links: dict = field(default_factory=dict)
+    said: tuple = ()
 
 
 C_INSTALL = "C:/Program Files/TAMO/ZEL1/BIN/ZEL1.SYS"
@@ -281,6 +290,9 @@ SCENARIOS = [
 # correct, one read-only with the old address, and a user's shadow copy with the old one.
 MIXED = {C_INSTALL: OLD, D_INSTALL: NEW, G86_INSTALL: OLD, OPERATOR_SHADOW: OLD}
 C_FOLDER, D_FOLDER = "C:\\Program Files\\TAMO\\ZEL1", "D:\\Program Files\\TAMO\\ZEL1"
+ZEL1, ZEL1_SYS = "{}:\\Program Files{}\\TAMO\\ZEL1", "{}:/Program Files{}/TAMO/ZEL1/BIN/ZEL1.SYS"
+ROOT_ONLY = b"[web]\r\nwebserver=root's own\r\n"
+BIG = OLD + b";" * (17 << 20) + b"\r\n"  # more than any settings file
 G86_FOLDER = "G:\\Program Files (x86)\\TAMO\\ZEL1"
 SHADOW_FOLDER = "C:\\users\\operator\\AppData\\Local\\VirtualStore\\Program Files\\TAMO\\ZEL1"
 LOG = "D:/logs/PC-0012.txt"
@@ -314,6 +326,31 @@ SCENARIOS += [
                  (SUMMARY, "", "", "找到 1 个，其中 1 个为新地址，退出代码 0")])),
     Scenario("log-in-read-only-folder", MIXED, [], exit_code=3, folders=("D:/logs",),
              readonly_folders=("D:/logs",), args=("--quiet", "--log={log}"), log=LOG),
+    # Root over a user's prefix, as a deployment tool would run it: it works there as the
+    # user (a folder the user may not write in stops it), follows no link of the user's,
+    # and reads no file larger than any settings file.
+    Scenario("quiet-as-root-over-user-prefix",
+             {C_INSTALL: OLD, ZEL1_SYS.format("F", ""): ROOT_ONLY, ZEL1_SYS.format("G", ""): BIG,
+              ZEL1_SYS.format("C", " (x86)"): OLD}, [], exit_code=1, changed={C_INSTALL: NEW},
+             folders=("D:/Program Files/TAMO/ZEL1/BIN", "E:/Program Files/TAMO/ZEL1"),
+             readonly_folders=("C:/Program Files (x86)/TAMO/ZEL1/BIN",), as_root=True,
+             root_links={D_INSTALL: "file", ZEL1_SYS.format("E", ""): "folder",
+                         ZEL1_SYS.format("F", ""): "hard"}, args=("--quiet",), report=("修复", [
+                 (C_FOLDER, "10.1.1.1", TARGET, "已修复"),
+                 *[(ZEL1.format(d, ""), "", "", "修复失败: 路径经过普通用户可更改的链接") for d in "DEF"],
+                 (ZEL1.format("G", ""), "", "", "无法读取: 文件过大（超过 16 MiB），未改动"),
+                 (ZEL1.format("C", " (x86)"), "10.1.1.1", "10.1.1.1", "修复失败: 拒绝访问"),
+                 (SUMMARY, "", "", "找到 6 个，其中 1 个为新地址，退出代码 1")]),
+             said=(f"({WINE_USER}): working in it as that user, not as root\n",
+                   ") is reached through a link that an ordinary user can change, or has another "
+                   "name in a folder one can change: as root it is neither read nor written\n",
+                   ") is larger than 16 MiB: not read, and left as it is\n")),
+    # A prefix that two users control (either could swap what the other made) is not entered.
+    Scenario("quiet-as-root-over-shared-prefix", {C_INSTALL: OLD}, [], exit_code=2, as_root=True,
+             shared=True, args=("--quiet",), report=("修复", [
+                 ("", "", "", "未找到安装目录"), (SUMMARY, "", "", "找到 0 个，其中 0 个为新地址，退出代码 2")]),
+             said=(" is controlled by more than one user (uid ", " and uid 65534): as root, nothing "
+                   "in it is looked at; run as its owner instead\n")),
 ]
 
 
@@ -339,6 +376,36 @@ def populate(folder, scenario):
         host(folder, path).chmod(0o444)
     for path in scenario.readonly_folders:
         host(folder, path).chmod(0o555)
+
+
+def root_only(drives):
+    return drives.parent / f"{drives.name}-root-only" / "ZEL1.SYS"
+
+
+def plant_links(drives, links):
+    """A file of root's beside the drives (only root may change it or its folder), and the
+    user's links to it, made once the drives are the user's."""
+    root = root_only(drives)
+    shutil.rmtree(root.parent, ignore_errors=True)
+    root.parent.mkdir(parents=True)
+    root.write_bytes(ROOT_ONLY)
+    root.chmod(0o640)
+    os.setxattr(root, "user.zelfix", b"root's")
+    for path, kind in links.items():
+        target = host(drives, path)
+        if kind == "folder":
+            target.parent.symlink_to(root.parent)
+        else:
+            target.unlink(missing_ok=True)
+            os.link(root, target) if kind == "hard" else target.symlink_to(root)
+
+
+def root_only_damage(drives):
+    root, info = root_only(drives), root_only(drives).lstat()
+    return [what for what, kept in {
+        "bytes": root.read_bytes() == ROOT_ONLY, "owner": info.st_uid == 0,
+        "mode": info.st_mode & 0o7777 == 0o640, "folder": os.listdir(root.parent) == [root.name],
+        "attribute": os.getxattr(root, "user.zelfix") == b"root's"}.items() if not kept]
 
 
 def snapshot(folder):
@@ -1044,7 +1111,6 @@ def native_unattended(build, scenario, drives, logs, env):
     """The Linux build with a command line, as a deployment tool runs it: no input, the
     report on standard output. As root it runs as the unprivileged user, whom a read-only
     folder stops (root it would not)."""
-    times = modification_times(drives)
     user = []
     if os.geteuid() == 0:
         if run(["id", "-u", WINE_USER]).returncode != 0:
@@ -1056,8 +1122,14 @@ def native_unattended(build, scenario, drives, logs, env):
             subfolders[:] = [s for s in subfolders if not os.path.ismount(Path(folder) / s)]
             for name in [".", *subfolders, *files]:
                 os.lchown(Path(folder) / name, uid, gid)
-        user = ["runuser", "-u", WINE_USER, "--", "env", *[f"{k}={v}" for k, v in env.items()
-                                                          if k.startswith(("WINE", "LC_", "ZELFIX"))]]
+        if scenario.root_links:
+            plant_links(drives, scenario.root_links)
+        if scenario.shared:
+            os.lchown(drives / "prefix", 65534, 65534)
+        if not scenario.as_root:
+            user = ["runuser", "-u", WINE_USER, "--", "env",
+                    *[f"{k}={v}" for k, v in env.items() if k.startswith(("WINE", "LC_", "ZELFIX"))]]
+    times = modification_times(drives)  # a change of owner is no change of time
     arguments = [a.format(log=host(drives, scenario.log) if scenario.log else "")
                  for a in scenario.args]
     try:
@@ -1069,6 +1141,11 @@ def native_unattended(build, scenario, drives, logs, env):
     (logs / f"{scenario.name}-{build}.log").write_bytes(result.stdout + result.stderr)
     if (drives / "transcript.jsonl").exists() or "┌─".encode() in result.stdout:
         raise Failure("native: a box or the window was drawn under a command line")
+    for text in scenario.said:
+        if text.encode() not in result.stderr:
+            raise Failure(f"native: standard error never said {text!r}: {result.stderr[-600:]!r}")
+    if scenario.root_links and root_only_damage(drives):
+        raise Failure(f"native: root's file changed: {root_only_damage(drives)}")
     return result.returncode, [], result.stdout, result.stderr, times, None
 
 
@@ -1233,6 +1310,9 @@ def play_scenario(wine, builds, scenario, folder, logs, no_fuse):
             print(f"SKIP {scenario.name} [{build}]: FUSE cannot mount here: {no_fuse}",
                   flush=True)
         return 0, 0
+    if scenario.as_root and "native" in builds and os.geteuid() != 0:
+        print(f"SKIP {scenario.name} [native]: the suite does not run as root", flush=True)
+    builds = [b for b in builds if not scenario.as_root or (b == "native" and os.geteuid() == 0)]
     for build in builds:
         began = time.time()
         try:

@@ -20,7 +20,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using platform::posix::FileIdentity;
+using platform::posix::FileAsRead;
 using platform::posix::ReadWholeFile;
 using platform::posix::ReplaceFile;
 using platform::posix::ReplaceStep;
@@ -88,11 +88,11 @@ class AtomicFile : public ::testing::Test {
     }
     return attributes;
   }
-  FileIdentity Identity(const std::string& name) const {
+  FileAsRead Read(const std::string& name) const {
     std::string bytes;
-    FileIdentity identity;
-    EXPECT_TRUE(ReadWholeFile(Path(name), bytes, identity));
-    return identity;
+    FileAsRead read;
+    EXPECT_TRUE(ReadWholeFile(Path(name), bytes, read));
+    return read;
   }
 
   fs::path folder_;
@@ -101,29 +101,29 @@ class AtomicFile : public ::testing::Test {
 TEST_F(AtomicFile, ReadsBytesAndTellsMissingFromUnreadable) {
   Put("a.ini", std::string("x\0y\r\n", 5));
   std::string bytes;
-  FileIdentity identity;
-  ASSERT_TRUE(ReadWholeFile(Path("a.ini"), bytes, identity));
+  FileAsRead read;
+  ASSERT_TRUE(ReadWholeFile(Path("a.ini"), bytes, read));
   EXPECT_EQ(bytes, std::string("x\0y\r\n", 5));
-  EXPECT_TRUE(identity.existed);
-  EXPECT_EQ(identity.size, 5u);
+  EXPECT_TRUE(read.identity.existed);
+  EXPECT_EQ(read.identity.size, 5u);
 
-  EXPECT_TRUE(ReadWholeFile(Path("missing.ini"), bytes, identity));
-  EXPECT_FALSE(identity.existed);
+  EXPECT_TRUE(ReadWholeFile(Path("missing.ini"), bytes, read));
+  EXPECT_FALSE(read.identity.existed);
   EXPECT_EQ(bytes, "");
-  EXPECT_FALSE(ReadWholeFile(folder_.string(), bytes, identity));
-  EXPECT_FALSE(ReadWholeFile(Path("a.ini") + "/x", bytes, identity));
+  EXPECT_FALSE(ReadWholeFile(folder_.string(), bytes, read));
+  EXPECT_FALSE(ReadWholeFile(Path("a.ini") + "/x", bytes, read));
   ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
-  EXPECT_FALSE(ReadWholeFile(Path("fifo"), bytes, identity));  // and does not hang
+  EXPECT_FALSE(ReadWholeFile(Path("fifo"), bytes, read));  // and does not hang
 }
 
 TEST_F(AtomicFile, ReplacesKeepingPermissions) {
   Put("a.ini", "old", 0640);
-  ASSERT_TRUE(ReplaceFile(Path("a.ini"), "new", Identity("a.ini")));
+  ASSERT_TRUE(ReplaceFile(Read("a.ini"), "new"));
   EXPECT_EQ(Get("a.ini"), "new");
   EXPECT_EQ(Mode("a.ini") & 07777, 0640u);
 
   const mode_t mask = umask(022);
-  EXPECT_TRUE(ReplaceFile(Path("new.ini"), "[web]\r\n", Identity("new.ini")));
+  EXPECT_TRUE(ReplaceFile(Read("new.ini"), "[web]\r\n"));
   umask(mask);
   EXPECT_EQ(Get("new.ini"), "[web]\r\n");
   EXPECT_EQ(Mode("new.ini") & 07777, 0644u);
@@ -168,7 +168,7 @@ TEST_F(AtomicFile, KeepsExtendedAttributes) {
     fs::create_hard_link(Path("a.ini"), Path("b.ini"));
     const std::map<std::string, std::string> attributes = Attributes("a.ini");
     const mode_t mode = Mode("a.ini");
-    ASSERT_TRUE(ReplaceFile(Path("a.ini"), "new", Identity("a.ini")));
+    ASSERT_TRUE(ReplaceFile(Read("a.ini"), "new"));
     EXPECT_EQ(Get("a.ini"), "new");
     EXPECT_EQ(Get("b.ini"), "old");
     EXPECT_EQ(Attributes("a.ini"), attributes);
@@ -187,7 +187,7 @@ TEST_F(AtomicFile, KeepsExtendedAttributes) {
   ASSERT_EQ(
       setxattr(folder_.c_str(), "system.posix_acl_default", inherited.data(), inherited.size(), 0),
       0);
-  ASSERT_TRUE(ReplaceFile(Path("c.ini"), "new", Identity("c.ini")));
+  ASSERT_TRUE(ReplaceFile(Read("c.ini"), "new"));
   EXPECT_TRUE(Attributes("c.ini").empty());
   EXPECT_EQ(Mode("c.ini") & 07777, 0600u);
 }
@@ -205,7 +205,7 @@ TEST_F(AtomicFile, TemporaryFileIsNamedOnlyForTheRename) {
       seen[step] = Temporaries();
       return false;
     });
-    ASSERT_TRUE(ReplaceFile(Path("a.ini"), "new", Identity("a.ini")));
+    ASSERT_TRUE(ReplaceFile(Read("a.ini"), "new"));
     EXPECT_TRUE(seen[ReplaceStep::kCreateTemporary].empty());
     for (const ReplaceStep step :
          {ReplaceStep::kWrite, ReplaceStep::kCopyAttributes, ReplaceStep::kFlush}) {
@@ -244,7 +244,7 @@ TEST_F(AtomicFile, StaleTemporaryFilesAreRemoved) {
   }
   const int holder = open(Path(".a.ini.zelfix-held00").c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_EQ(flock(holder, LOCK_EX), 0);
-  EXPECT_TRUE(ReplaceFile(Path("a.ini"), "new", Identity("a.ini")));
+  EXPECT_TRUE(ReplaceFile(Read("a.ini"), "new"));
   close(holder);
   std::sort(kept.begin(), kept.end());
   EXPECT_EQ(Names(), kept);
@@ -254,11 +254,11 @@ TEST_F(AtomicFile, StaleTemporaryFilesAreRemoved) {
 // Renaming over a file needs no permission on the file itself, so it is checked first.
 TEST_F(AtomicFile, ReadOnlyIsRefusedEvenForRoot) {
   Put("a.ini", "old", 0444);
-  EXPECT_FALSE(ReplaceFile(Path("a.ini"), "new", Identity("a.ini")));
+  EXPECT_FALSE(ReplaceFile(Read("a.ini"), "new"));
   EXPECT_EQ(Get("a.ini"), "old");
 
   Put("b.ini", "old", 0464);  // only the group may write, and root
-  const bool replaced = ReplaceFile(Path("b.ini"), "new", Identity("b.ini"));
+  const bool replaced = ReplaceFile(Read("b.ini"), "new");
   EXPECT_EQ(replaced, geteuid() == 0);
   EXPECT_EQ(Get("b.ini"), replaced ? "new" : "old");
 }
@@ -275,8 +275,8 @@ TEST_F(AtomicFile, FailedStepLeavesNoTrace) {
       ++stepsSeen;
       return step == failing;
     });
-    EXPECT_FALSE(ReplaceFile(Path("a.ini"), "new", Identity("a.ini")));
-    EXPECT_FALSE(ReplaceFile(Path("b.ini"), "new", Identity("b.ini")));
+    EXPECT_FALSE(ReplaceFile(Read("a.ini"), "new"));
+    EXPECT_FALSE(ReplaceFile(Read("b.ini"), "new"));
     EXPECT_EQ(stepsSeen, 2 * (static_cast<int>(failing) + 1));
     EXPECT_EQ(Get("a.ini"), "old");
     EXPECT_EQ(Names(), std::vector<std::string>{"a.ini"});
@@ -286,7 +286,7 @@ TEST_F(AtomicFile, FailedStepLeavesNoTrace) {
 TEST_F(AtomicFile, SymbolicLinkStaysALink) {
   Put("target.ini", "old", 0600);
   fs::create_symlink("target.ini", folder_ / "link.ini");
-  ASSERT_TRUE(ReplaceFile(Path("link.ini"), "new", Identity("link.ini")));
+  ASSERT_TRUE(ReplaceFile(Read("link.ini"), "new"));
   EXPECT_TRUE(S_ISLNK(Mode("link.ini")));
   EXPECT_EQ(Get("target.ini"), "new");
   EXPECT_EQ(Mode("target.ini") & 07777, 0600u);
@@ -295,34 +295,34 @@ TEST_F(AtomicFile, SymbolicLinkStaysALink) {
 
 TEST_F(AtomicFile, ChangeSinceReadingIsRefused) {
   Put("a.ini", "old");
-  FileIdentity identity = Identity("a.ini");
+  FileAsRead read = Read("a.ini");
   Put("a.ini", "other");  // grown
-  EXPECT_FALSE(ReplaceFile(Path("a.ini"), "new", identity));
+  EXPECT_FALSE(ReplaceFile(read, "new"));
   EXPECT_EQ(Get("a.ini"), "other");
 
-  identity = Identity("a.ini");
+  read = Read("a.ini");
   const struct timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 5}};
   ASSERT_EQ(utimensat(AT_FDCWD, Path("a.ini").c_str(), times, 0), 0);  // same size, touched
-  EXPECT_FALSE(ReplaceFile(Path("a.ini"), "new", identity));
+  EXPECT_FALSE(ReplaceFile(read, "new"));
   EXPECT_EQ(Get("a.ini"), "other");
 
-  identity = Identity("a.ini");
+  read = Read("a.ini");
   fs::remove(folder_ / "a.ini");  // vanished: not to be created anew
-  EXPECT_FALSE(ReplaceFile(Path("a.ini"), "new", identity));
+  EXPECT_FALSE(ReplaceFile(read, "new"));
   EXPECT_TRUE(Names().empty());
 
-  identity = Identity("a.ini");
+  read = Read("a.ini");
   Put("a.ini", "appeared");
-  EXPECT_FALSE(ReplaceFile(Path("a.ini"), "new", identity));
+  EXPECT_FALSE(ReplaceFile(read, "new"));
   EXPECT_EQ(Get("a.ini"), "appeared");
 }
 
 // Replacing needs the folder's write permission, which root has regardless.
 TEST_F(AtomicFile, FolderWithoutWritePermission) {
   Put("a.ini", "old");
-  const FileIdentity identity = Identity("a.ini");
+  const FileAsRead read = Read("a.ini");
   fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
-  const bool replaced = ReplaceFile(Path("a.ini"), "new", identity);
+  const bool replaced = ReplaceFile(read, "new");
   EXPECT_EQ(replaced, geteuid() == 0);
   EXPECT_EQ(Get("a.ini"), replaced ? "new" : "old");
   EXPECT_EQ(Names(), std::vector<std::string>{"a.ini"});

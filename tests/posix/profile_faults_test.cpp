@@ -13,16 +13,19 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "app/Module1.h"
 #include "app/Unattended.h"
 #include "common/CM_FileFolderSystem.h"
 #include "platform/posix/atomic_file.h"
@@ -41,6 +44,8 @@ using testsupport::ChildStatus;
 using testsupport::InChild;
 using testsupport::kSkipped;
 using testsupport::ScratchDrives;
+using testsupport::Settings;
+using testsupport::SettingsFileOf;
 using namespace std::string_literals;
 
 const std::string kOriginal =
@@ -329,6 +334,95 @@ TEST_F(ProfileFaults, FullDisk) {
     GTEST_SKIP() << "no private tmpfs here";
   }
   EXPECT_EQ(status, 0);
+}
+
+// A settings file of terabytes (sparse, so it takes no room) is not read whole: it is
+// refused, and the next installation is repaired, in little memory. (What the report and
+// the file show of a refused one, tests/e2e plays.)
+TEST_F(ProfileFaults, HugeFileIsRefusedAndTheOthersRepaired) {
+  const std::string huge = SettingsFileOf(app::kCandidateFolders[0]);
+  drives_.WriteFile(huge, Settings("10.0.0.1"));
+  drives_.WriteFile(SettingsFileOf(app::kCandidateFolders[1]), Settings("10.0.0.1"));
+  if (truncate(HostOf(huge).c_str(), 15000000000000) != 0) {
+    GTEST_SKIP() << "no sparse file of 15 TB here: " << std::strerror(errno);
+  }
+  EXPECT_EQ(InChild([] {
+              // The peak set back to what the child holds (it starts with its parent's).
+              std::ofstream("/proc/self/clear_refs") << "5";
+              struct rusage before {
+              }, after{};
+              getrusage(RUSAGE_SELF, &before);
+              app::Tally tally;
+              EXPECT_NO_THROW(app::RepairAllInstallations(tally));
+              getrusage(RUSAGE_SELF, &after);
+              ASSERT_EQ(tally.records.size(), 2u);
+              EXPECT_EQ(tally.records[0].reason.problem, platform::FileProblem::kTooLarge);
+              EXPECT_EQ(tally.records[1].outcome, app::Outcome::kRepaired);
+              EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "kB at most";
+            }),
+            0);
+}
+
+// Root on a prefix given to an unprivileged user (the program in a child, which acts as
+// the user once it looks into the prefix; links, hard links and a read-only folder are
+// played in tests/e2e). The user swaps the settings file for a link to root's file and
+// back, over and over, while root rewrites it. Root's file must never change, nor the
+// user's file get root's owner or attribute (each rewrite copies the file's attributes,
+// so once there they stay). Before the attributes came from the file that was read, 3000
+// writes with this loop rewrote root's file through the link 31 to 51 times, and gave the
+// user's file root's owner or attribute up to twice.
+TEST_F(ProfileFaults, RootOnAUsersPrefixGainsTheUserNothingBySwappingTheFile) {
+  if (geteuid() != 0) {
+    GTEST_SKIP() << "needs root";
+  }
+  const uid_t user = 65534;  // nobody
+  const char* setting = std::getenv("ZELFIX_SWAP_WRITES");
+  const int writes = setting != nullptr ? std::atoi(setting) : 3000;
+  drives_.WriteFile(File(), kOriginal);
+  // By the text alone: this process never asks the program, so never acts as the user.
+  const std::string prefix = std::getenv("WINEPREFIX"), root = prefix + "/drive_d/r";
+  for (const auto& entry : fs::recursive_directory_iterator(prefix)) {
+    lchown(entry.path().c_str(), user, user);
+  }
+  lchown(prefix.c_str(), user, user);
+  drives_.WriteFile("D:\\r", kOriginal);  // root's, made after the drives were given away
+  chmod(root.c_str(), 0640);
+  setxattr(root.c_str(), "user.zelfix", "root's", 6, 0);
+  const std::string file = prefix + "/drive_c/zelfix-test/BIN/ZEL1.SYS", aside = file + "~";
+  const pid_t swapper = fork();
+  if (swapper == 0) {
+    if (setgroups(0, nullptr) != 0 || setgid(user) != 0 || setuid(user) != 0) {
+      _exit(kSkipped);
+    }
+    for (unsigned pause = 1;; pause = pause * 1103515245 + 12345) {
+      if (rename(file.c_str(), aside.c_str()) == 0) {
+        symlink(root.c_str(), file.c_str());
+        rename(aside.c_str(), file.c_str());
+      }
+      usleep(pause >> 22);  // up to a millisecond, about as long as a write: some go through
+    }
+  }
+  const int status = InChild([&] {
+    int written = 0;
+    for (int i = 0; i < writes; ++i) {
+      written += Write(i % 2 ? "1.2.3.4" : "1.2.3.45");
+    }
+    EXPECT_GT(written, writes / 10) << "of " << writes << " writes went through";
+  });
+  kill(swapper, SIGKILL);
+  waitpid(swapper, nullptr, 0);
+  EXPECT_EQ(status, 0);
+  struct stat info {};
+  char value[16];
+  EXPECT_EQ(drives_.ReadFile("D:\\r"), kOriginal);
+  EXPECT_TRUE(stat(root.c_str(), &info) == 0 && info.st_uid == 0 &&
+              (info.st_mode & 07777) == 0640 &&
+              getxattr(root.c_str(), "user.zelfix", value, 16) == 6);
+  for (const std::string& name : {file, aside}) {
+    EXPECT_FALSE(lstat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+                 (info.st_uid != user || lgetxattr(name.c_str(), "user.zelfix", value, 16) >= 0))
+        << name;
+  }
 }
 
 }  // namespace

@@ -58,7 +58,9 @@ constexpr int kKillRounds = 40;
 constexpr int kMostKillRounds = 200;
 constexpr int kNamedRounds = 20;
 constexpr int kUnnamedRounds = 8;
-constexpr std::size_t kFileSize = 24 << 20;
+// Large enough that a signal lands inside a write most of the time, and within the 16 MiB
+// that the program reads of a settings file at most.
+constexpr std::size_t kFileSize = 12 << 20;
 
 const std::string kOldValue = "10.0.0.1";
 const std::string kNewValue = "192.168.100.200";
