@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -15,6 +16,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/error.h"
+#include "platform/process.h"
 #include "platform/win32/dpi.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
@@ -487,6 +489,47 @@ TEST(WindowDeathTest, AnErrorEscapingAHandlerIsReportedAndEndsTheProgram) {
         std::fprintf(stderr, "returned\n");
       },
       ::testing::ExitedWithCode(1), "box flags=4112 caption=.+ prompt=handler failed");
+}
+
+// The top-level windows of this process that other threads serve.
+BOOL CALLBACK CollectOthersWindows(HWND window, LPARAM found) {
+  DWORD process = 0;
+  if (GetWindowThreadProcessId(window, &process) != GetCurrentThreadId() &&
+      process == GetCurrentProcessId()) {
+    reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+  }
+  return TRUE;
+}
+
+// What a window program started by a deployment tool hears at log-off or shutdown: the
+// system asks every top-level window whether the session may end. In a child, since the
+// handlers stay with a process.
+TEST(WindowDeathTest, UnattendedTheSessionsEndRequestsAStop) {
+  if (!HaveDisplay()) {
+    GTEST_SKIP() << "no display";
+  }
+  EXPECT_EXIT(
+      {
+        platform::PrepareProcess(true);
+        std::vector<HWND> windows;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (windows.empty() && std::chrono::steady_clock::now() < deadline) {
+          Sleep(10);
+          EnumWindows(&CollectOthersWindows, reinterpret_cast<LPARAM>(&windows));
+        }
+        bool mayEnd = !windows.empty();
+        for (const HWND window : windows) {
+          DWORD_PTR answer = 0;
+          mayEnd = mayEnd &&
+                   SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, 0, 10000,
+                                       &answer) != 0 &&
+                   answer == TRUE;
+        }
+        std::fprintf(stderr, "windows %zu may end %d stop %d\n", windows.size(), mayEnd,
+                     platform::StopRequested());
+        std::_Exit(mayEnd && platform::StopRequested() ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "stop 1");
 }
 
 }  // namespace
