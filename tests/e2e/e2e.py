@@ -160,9 +160,8 @@ class Scenario:
     # played before on the same build.
     within: tuple = None
     log_before: bytes = None  # what the log holds before the run
-    # What stands at the log's path instead of a log of the run's own, put there once the
-    # drives are the run's user's: "link" (to KEEP), "fifo", "hard link" (to KEEP),
-    # "other owner" (root's), "full disk" (a tmpfs over its folder, log_before filling it).
+    # At the log's path instead of a log of the run's own (plant): "link", "fifo",
+    # "hard link", "other owner", "full disk".
     planted: str = None
     error: str = None  # what standard error must say; "{log}" is the log's path
     runs: int = 1  # runs started together, on the same log
@@ -278,15 +277,16 @@ SHADOW_FOLDER = "C:\\users\\operator\\AppData\\Local\\VirtualStore\\Program File
 LOG = "D:/logs/PC-0012.txt"
 SUMMARY = "（汇总）"
 HEADING = ["计算机", "时间", "版本", "目标地址", "模式", "安装目录", "原地址", "现地址", "结果"]
+MIXED_CHECKED = [
+    (C_FOLDER, "10.1.1.1", "10.1.1.1", "需要修复"),
+    (D_FOLDER, TARGET, TARGET, "已是新地址"),
+    (G86_FOLDER, "10.1.1.1", "10.1.1.1", "需要修复"),
+    (SHADOW_FOLDER, "10.1.1.1", "10.1.1.1", "需要修复"),
+    (SUMMARY, "", "", "找到 4 个，其中 1 个为新地址，退出代码 1")]
 
 SCENARIOS += [
     Scenario("check-mixed-site", MIXED, [], readonly=(G86_INSTALL,), exit_code=1,
-             args=("/check",), console=True, report=("检查", [
-                 (C_FOLDER, "10.1.1.1", "10.1.1.1", "需要修复"),
-                 (D_FOLDER, TARGET, TARGET, "已是新地址"),
-                 (G86_FOLDER, "10.1.1.1", "10.1.1.1", "需要修复"),
-                 (SHADOW_FOLDER, "10.1.1.1", "10.1.1.1", "需要修复"),
-                 (SUMMARY, "", "", "找到 4 个，其中 1 个为新地址，退出代码 1")])),
+             args=("/check",), console=True, report=("检查", MIXED_CHECKED)),
     Scenario("quiet-log-mixed-site", MIXED, [], readonly=(G86_INSTALL,), exit_code=1,
              changed={C_INSTALL: NEW, OPERATOR_SHADOW: NEW}, folders=("D:/logs",),
              args=("/QUIET", "/log:{log}"), log=LOG, report=("修复", [
@@ -314,20 +314,13 @@ SCENARIOS += [
 # A log an ordinary user could have planted for an elevated run: refused at once, before
 # anything is searched; what it leads to keeps its bytes. Then logs that runs share.
 KEEP = "D:/data/keep.txt"
-LOG_REFUSED = "无法使用日志文件 {log}: "
 WRAPPER_LINE = "2026-12-09 08:29:59 启动 zelfix".encode()  # as a script's `echo >>` leaves it
-MIXED_CHECKED = [
-    (C_FOLDER, "10.1.1.1", "10.1.1.1", "需要修复"),
-    (D_FOLDER, TARGET, TARGET, "已是新地址"),
-    (G86_FOLDER, "10.1.1.1", "10.1.1.1", "需要修复"),
-    (SHADOW_FOLDER, "10.1.1.1", "10.1.1.1", "需要修复"),
-    (SUMMARY, "", "", "找到 4 个，其中 1 个为新地址，退出代码 1")]
 
 
 def refused_log(name, planted, why, files=None):
     return Scenario(name, {**MIXED, KEEP: b"keep\r\n", **(files or {})}, [], exit_code=3,
                     folders=("D:/logs",), args=("/quiet", "/log:{log}"), log=LOG,
-                    planted=planted, error=LOG_REFUSED + why)
+                    planted=planted, error="无法使用日志文件 {log}: " + why)
 
 
 SCENARIOS += [
@@ -336,8 +329,7 @@ SCENARIOS += [
     refused_log("log-hard-link-refused", "hard link", "它有多个硬链接", {LOG: b"keep\r\n"}),
     refused_log("log-of-another-user-refused", "other owner", "它属于其他用户",
                 {LOG: b"root's\r\n"}),
-    # A log a wrapper script began, in UTF-8 without a line end: appended in UTF-8 by
-    # every build, after a line end, with the column names once.
+    # A log a script began, in UTF-8 without a line end: appended in UTF-8 by every build.
     Scenario("log-eight-bit-appended", MIXED, [], readonly=(G86_INSTALL,), exit_code=1,
              args=("/check", "/log:{log}"), console=True, log=LOG, log_before=WRAPPER_LINE,
              report=("检查", MIXED_CHECKED)),
@@ -383,11 +375,11 @@ def populate(folder, scenario):
 
 
 def plant(folder, scenario):
-    """Puts scenario.planted at the log's path, once the drives are the run's user's."""
+    """Puts scenario.planted at the log's path, once the drives are the run's user's: a
+    link or a hard link to KEEP, a FIFO, a file of root's, a full tmpfs over the folder."""
     log, kind = host(folder, scenario.log), scenario.planted
-    user = WINE_USER if os.geteuid() == 0 else None
-    owner = (int(run(["id", "-u", user]).stdout), int(run(["id", "-g", user]).stdout)) \
-        if user else (os.getuid(), os.getgid())
+    owner = [int(run(["id", f"-{u}", *([WINE_USER] if os.geteuid() == 0 else [])]).stdout)
+             for u in "ug"]
     if kind == "link":
         log.symlink_to(os.path.relpath(host(folder, KEEP), log.parent))
     elif kind == "fifo":
@@ -409,10 +401,8 @@ def plant(folder, scenario):
 
 
 def root_missing(scenario):
-    """Why the scenario cannot play here, or None."""
-    if scenario.planted in ("other owner", "full disk") and os.geteuid() != 0:
-        return "it needs root (to give the log to root, or to mount a small file system)"
-    return None
+    return scenario.planted in ("other owner", "full disk") and os.geteuid() != 0 and \
+        "it needs root (to give the log to root, or to mount a small file system)"
 
 
 def snapshot(folder):
@@ -965,9 +955,8 @@ class Wine:
         return set(self.x("search", "--onlyvisible", "--name", "").stdout.split())
 
     def play_unattended(self, build, scenario, drives, log, out, arguments):
-        """Runs the program with a command line to its end (scenario.runs of them at once,
-        the first one's output kept), watching the X window list all the while: nothing
-        may appear. Answers the exit code."""
+        """Runs the program with a command line to its end (scenario.runs at once, the first
+        one's output kept), watching the X window list: nothing may appear. Answers its code."""
         exe = BUILDS[build].console if scenario.console else BUILDS[build].exe
         before = self.visible_windows()
         processes = [subprocess.Popen(
@@ -987,9 +976,8 @@ class Wine:
         finally:
             for process in processes:
                 self.end(process)
-        codes = {process.returncode for process in processes}
-        if len(codes) != 1:
-            raise Failure(f"wine: runs started together ended with different codes: {codes}")
+        if len({process.returncode for process in processes}) != 1:
+            raise Failure("wine: runs started together ended with different codes")
         return processes[0].returncode
 
     def kill_server(self):
@@ -1137,7 +1125,6 @@ def native_unattended(build, scenario, drives, logs, env):
     times = modification_times(drives)
     arguments = [a.format(log=host(drives, scenario.log) if scenario.log else "")
                  for a in scenario.args]
-    # Started together; the first one's output is kept.
     processes = [subprocess.Popen(user + [str(BUILDS[build].exe), *arguments],
                                   stdin=subprocess.DEVNULL, cwd=drives / "c", env=env,
                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE)
@@ -1145,15 +1132,11 @@ def native_unattended(build, scenario, drives, logs, env):
     try:
         outputs = [process.communicate(timeout=TIMEOUT) for process in processes]
     except subprocess.TimeoutExpired:
-        raise Failure(f"native: the program did not end within {TIMEOUT} s")
-    finally:
         for process in processes:
-            if process.poll() is None:
-                process.kill()
-                process.wait()
-    codes = {process.returncode for process in processes}
-    if len(codes) != 1:
-        raise Failure(f"native: runs started together ended with different codes: {codes}")
+            process.kill()
+        raise Failure(f"native: the program did not end within {TIMEOUT} s")
+    if len({process.returncode for process in processes}) != 1:
+        raise Failure("native: runs started together ended with different codes")
     result = subprocess.CompletedProcess(processes[0].args, processes[0].returncode, *outputs[0])
     (logs / f"{scenario.name}-{build}.log").write_bytes(result.stdout + result.stderr)
     if (drives / "transcript.jsonl").exists() or "┌─".encode() in result.stdout:
@@ -1213,10 +1196,8 @@ CONSOLE_ENCODING = "gbk"
 
 
 def get_content(data):
-    """The lines of a text file as PowerShell's Get-Content reads them: in the encoding its
-    byte-order mark names (UTF-16LE or UTF-8; without one UTF-8, as PowerShell 7 and
-    `-Encoding UTF8` read it), split at CR LF, LF or CR. A file whose bytes do not all fit
-    that encoding fails here, as it would show garbled there."""
+    """A text file's lines as PowerShell's Get-Content reads them: decoded as its byte-order
+    mark says (none: UTF-8, as PowerShell 7 reads it), split at CR LF, LF or CR."""
     encoding = "utf-8"
     for mark, named in ((b"\xff\xfe", "utf-16-le"), (b"\xef\xbb\xbf", "utf-8")):
         if data.startswith(mark):
@@ -1258,10 +1239,7 @@ def check_report(lines, scenario, build, where, blocks=1):
 def check_output(data, scenario, build):
     """The report on standard output: UTF-8 on Linux, code page 936 from the Windows
     builds; CR LF after every line."""
-    try:
-        text = data.decode("utf-8" if build == "native" else CONSOLE_ENCODING)
-    except UnicodeDecodeError as error:
-        raise Failure(f"{build}: the report on standard output is not in its encoding: {error}")
+    text = data.decode("utf-8" if build == "native" else CONSOLE_ENCODING, errors="replace")
     if not text.endswith("\r\n"):
         raise Failure(f"{build}: the report on standard output does not end with CR LF: {text!r}")
     check_report(text.split("\r\n")[:-1], scenario, build, "standard output")
@@ -1272,20 +1250,17 @@ def check_log(data, scenario, build):
     rows, in the encoding the log already had - a new one UTF-16LE with its mark from the
     Windows builds, UTF-8 from the Linux one."""
     before = scenario.log_before or b""
-    if not data.startswith(before):
-        raise Failure(f"{build}: the log's earlier bytes changed: {data[:len(before) + 20]!r}")
-    if not before and build != "native" and not data.startswith(b"\xff\xfe"):
-        raise Failure(f"{build}: a new log does not start with the UTF-16LE byte-order mark: "
-                      f"{data[:16]!r}")
-    if not (data.endswith("\r\n".encode("utf-16-le")) if data.startswith(b"\xff\xfe")
-            else data.endswith(b"\r\n")):
-        raise Failure(f"{build}: the log does not end with CR LF: {data[-40:]!r}")
+    utf16 = data.startswith(b"\xff\xfe")
+    if not data.startswith(before) or (not before and build != "native" and not utf16) or \
+            not data.endswith("\r\n".encode("utf-16-le" if utf16 else "utf-8")):
+        raise Failure(f"{build}: the log does not keep what it held ({before[:20]!r}), start "
+                      f"with the mark a new one needs, or end with CR LF: {data[:60]!r} ... "
+                      f"{data[-40:]!r}")
     try:
-        lines = get_content(data)
+        lines = get_content(data)[len(get_content(before)) if before else 0:]
     except UnicodeDecodeError as error:
         raise Failure(f"{build}: the log mixes encodings: {error}; it holds {data[:200]!r}")
-    earlier = len(get_content(before)) if before else 0
-    check_report(lines[earlier:], scenario, build, "the log", scenario.runs)
+    check_report(lines, scenario, build, "the log", scenario.runs)
 
 
 def check_unattended(scenario, build, drives, times, out, err):
@@ -1303,9 +1278,7 @@ def check_unattended(scenario, build, drives, times, out, err):
         raise Failure(f"{build}: modification time changed: {touched}")
     if scenario.planted == "full disk":
         if log_bytes != scenario.log_before:
-            raise Failure(f"{build}: the log on a full disk changed: {len(log_bytes or b'')} "
-                          f"bytes, {len(scenario.log_before)} before; it ends "
-                          f"{(log_bytes or b'')[-60:]!r}")
+            raise Failure(f"{build}: the log on a full disk changed; it ends {log_bytes[-60:]!r}")
     elif scenario.report is None:
         if log_bytes is not None:
             raise Failure(f"{build}: a log was written: {log_bytes[:200]!r}")
@@ -1316,11 +1289,10 @@ def check_unattended(scenario, build, drives, times, out, err):
     if scenario.report is not None and (scenario.console or build == "native"):
         check_output(out, scenario, build)
     if scenario.error is not None:
-        path = str(log) if build == "native" else scenario.log.replace("/", "\\")
-        said = scenario.error.format(log=path)
+        said = scenario.error.format(
+            log=log if build == "native" else scenario.log.replace("/", "\\"))
         if said.encode("utf-8" if build == "native" else CONSOLE_ENCODING) not in err:
-            raise Failure(f"{build}: standard error never said {said!r}; it said "
-                          f"{err[-300:]!r}")
+            raise Failure(f"{build}: standard error never said {said!r}; it said {err[-300:]!r}")
     if "/chek" in scenario.args:
         refusal = "无法识别的参数: /chek"
         said = refusal.encode("utf-8" if build == "native" else CONSOLE_ENCODING)
