@@ -18,8 +18,10 @@ Scenarios with a command line (/check, /quiet, /log) run the unattended front en
 Wine the window program, or its console twin zelfix.com where its output is checked,
 with the X window list watched all the while and the MessageBoxW trace read afterwards
 (neither may show anything); natively as the unprivileged user when run as root. Their
-report (in the log and on standard output) is checked row by row, and every file they do
-not repair must keep its modification time.
+report (in the log and on standard output) is checked row by row, the log as PowerShell's
+Get-Content reads it, and every file they do not repair must keep its modification time.
+Logs an ordinary user could plant (a link, a FIFO, a hard link, a file of root's) must be
+refused at once; a small tmpfs under the log stands for a full disk.
 
 On the Windows builds the relay trace must show critical-error boxes turned off before the
 program's first file lookup.
