@@ -163,7 +163,7 @@ class Scenario:
     within: tuple = None
     log_before: bytes = None  # what the log holds before the run
     # At the log's path instead of a log of the run's own (plant): "link", "fifo",
-    # "hard link", "other owner", "full disk".
+    # "folder", "hard link", "other owner", "full disk".
     planted: str = None
     error: str = None  # what standard error must say; "{log}" is the log's path
     runs: int = 1  # runs started together, on the same log
@@ -328,6 +328,7 @@ def refused_log(name, planted, why, files=None):
 SCENARIOS += [
     refused_log("log-link-refused", "link", "它是一个链接"),
     refused_log("log-fifo-refused", "fifo", "它不是普通文件，而是管道、套接字或设备"),
+    refused_log("log-folder-refused", "folder", "它是一个目录"),
     refused_log("log-hard-link-refused", "hard link", "它有多个硬链接", {LOG: b"keep\r\n"}),
     refused_log("log-of-another-user-refused", "other owner", "它属于其他用户",
                 {LOG: b"root's\r\n"}),
@@ -384,8 +385,8 @@ def plant(folder, scenario):
              for u in "ug"]
     if kind == "link":
         log.symlink_to(os.path.relpath(host(folder, KEEP), log.parent))
-    elif kind == "fifo":
-        os.mkfifo(log)
+    elif kind in ("fifo", "folder"):
+        os.mkfifo(log) if kind == "fifo" else log.mkdir()
         os.chown(log, *owner)
     elif kind == "hard link":
         log.unlink()

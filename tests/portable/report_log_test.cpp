@@ -29,16 +29,19 @@ struct FakeFile {
   std::string bytes;
   bool locked = false, unlockedAccess = false, truncateFails = false;
   int busyTries = 0;       // TryLock answers kBusy this many times first
+  int broken = 0;          // 1: the lock cannot be taken, 2: the size cannot be read
   std::size_t room = ~0u;  // an append that would grow the file beyond fails there
 };
 
 struct FakeLogFile : LogFile {
   explicit FakeLogFile(FakeFile& file) : f(file) {}
   Lock TryLock() override {
-    return f.busyTries-- > 0 ? Lock::kBusy : (f.locked = true, Lock::kTaken);
+    return f.broken == 1       ? Lock::kFailed
+           : f.busyTries-- > 0 ? Lock::kBusy
+                               : (f.locked = true, Lock::kTaken);
   }
   void Unlock() override { f.locked = false; }
-  bool Size(std::uint64_t& size) override { return Access(), size = f.bytes.size(), true; }
+  bool Size(std::uint64_t& size) override { return Access(), size = f.bytes.size(), f.broken != 2; }
   bool Read(std::uint64_t offset, std::size_t count, std::string& out) override {
     out = f.bytes.substr(std::min<std::size_t>(offset, f.bytes.size()), count);
     return Access(), true;
@@ -93,7 +96,10 @@ TEST(ReportLog, AppendsInTheEncodingTheFileHasAndRefusesAnyOther) {
     std::string why;
     auto log = Open(file, LogEncoding::kUtf16LE, why);
     if (c.after.empty()) {
-      EXPECT_TRUE(log == nullptr && why.find("它的编码不是 UTF-8") == 0) << why;
+      EXPECT_EQ(log, nullptr);
+      EXPECT_EQ(why,
+                "它的编码不是 UTF-8，也不是带字节顺序标记的 UTF-16LE（如 ANSI "
+                "代码页），追加会使它无法阅读");
       EXPECT_EQ(file.bytes, c.before);
       continue;
     }
@@ -107,7 +113,7 @@ TEST(ReportLog, AppendsInTheEncodingTheFileHasAndRefusesAnyOther) {
   }
 }
 
-TEST(ReportLog, AFailedAppendIsCutBackAndALockHeldTooLongRefused) {
+TEST(ReportLog, AFailedAppendIsCutBackAndEveryFailureSaysWhy) {
   FakeFile file;
   file.busyTries = 2;  // another run's, for a while
   std::string why;
@@ -122,10 +128,14 @@ TEST(ReportLog, AFailedAppendIsCutBackAndALockHeldTooLongRefused) {
   EXPECT_FALSE(log->Append(kRows, why));
   EXPECT_EQ(why, "写入失败: 磁盘已满；已写入的部分无法截去: 磁盘已满");
 
-  FakeFile busy;
-  busy.busyTries = 1000;
+  FakeFile busy, lockless, unreadable;
+  busy.busyTries = 1000, lockless.broken = 1, unreadable.broken = 2;
   EXPECT_EQ(Open(busy, LogEncoding::kUtf8, why), nullptr);
   EXPECT_EQ(why, "另一次运行锁定它已超过 0 秒");
+  EXPECT_EQ(Open(lockless, LogEncoding::kUtf8, why), nullptr);
+  EXPECT_EQ(why, "无法锁定: 磁盘已满");
+  EXPECT_EQ(Open(unreadable, LogEncoding::kUtf8, why), nullptr);
+  EXPECT_EQ(why, "无法读取: 磁盘已满");
 }
 
 }  // namespace
