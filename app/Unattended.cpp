@@ -10,6 +10,8 @@
 #include "platform/dialogs.h"
 #include "platform/driveprobe.h"
 #include "platform/error.h"
+#include "platform/logfile.h"
+#include "platform/printable.h"
 #include "platform/report.h"
 #include "platform/text.h"
 
@@ -17,21 +19,10 @@ namespace app {
 
 namespace {
 
-// One cell. A control character is shown as \xHH: a tab or line break would split the
-// table, and an escape sequence in a folder name would reach the terminal of whoever
-// reads the report.
+// One cell: no tab or line break that would split the table, no escape sequence for the
+// terminal of whoever reads the report, no formula for a spreadsheet (printable.h).
 std::string Cell(const std::string& text) {
-  std::string cell;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      static const char kHex[] = "0123456789abcdef";
-      cell += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
-    } else {
-      cell += c;
-    }
-  }
-  return cell;
+  return platform::ReportCell(text);
 }
 
 const char kHeading[] = "计算机\t时间\t版本\t目标地址\t模式\t安装目录\t原地址\t现地址\t结果\r\n";
@@ -132,12 +123,12 @@ std::string FormatReport(const ReportContext& context, const Tally& tally, int e
 
 int RunUnattended(const CommandLine& line) {
   if (line.mode == RunMode::kRefused) {
-    platform::WriteToConsole(line.refusal + "\r\n（zelfix /? 显示用法）\r\n", true);
+    platform::WriteStandardError(line.refusal + "\r\n（zelfix /? 显示用法）\r\n");
     return kExitCouldNotRun;
   }
   if (line.mode == RunMode::kHelp) {
     if (platform::HasStandardOutput()) {
-      platform::WriteToConsole(UsageText() + "\r\n", false);
+      platform::WriteStandardOutput(UsageText() + "\r\n");
     } else {
       // Started from Explorer or a shortcut: a box is the only place the usage can show.
       platform::CurrentDialogs().ShowMessageBox(UsageText(), kMessageTitle,
@@ -146,19 +137,15 @@ int RunUnattended(const CommandLine& line) {
     return kExitUsageShown;
   }
 
-  // The log first: an unlogged change on a fleet could not be audited. A new log gets its
-  // column names now, which also proves that it takes what is written to it.
-  std::unique_ptr<platform::ReportFile> log;
-  const std::string cannotWrite = "无法写入日志文件 " + line.logFile + "\r\n";
+  // The log first: an unlogged change on a fleet could not be audited. Opening it gives
+  // it its column names where it has none, which also proves that it takes what is
+  // written to it.
+  std::unique_ptr<platform::ReportLog> log;
   if (!line.logFile.empty()) {
-    std::string error;
-    log = platform::OpenReportFile(line.logFile, error);
+    std::string why;
+    log = platform::OpenReportLog(line.logFile, kHeading, why);
     if (!log) {
-      platform::WriteToConsole(error + "\r\n", true);
-      return kExitCouldNotRun;
-    }
-    if (log->Empty() && !log->Append(kHeading)) {
-      platform::WriteToConsole(cannotWrite, true);
+      platform::WriteStandardError("无法使用日志文件 " + line.logFile + ": " + why + "\r\n");
       return kExitCouldNotRun;
     }
   }
@@ -182,13 +169,16 @@ int RunUnattended(const CommandLine& line) {
   }
 
   // The log before the console: a reader of standard output that goes away (`| head`)
-  // must not cost the site its record of the repair.
-  const bool logged = !log || log->Append(FormatReport(context, tally, exitCode, false));
-  platform::WriteToConsole(FormatReport(context, tally, exitCode, true), false);
-  if (!logged) {
-    platform::WriteToConsole(cannotWrite, true);
-    return kExitCouldNotRun;
+  // must not cost the site its record of the repair. And the log's fate is part of the
+  // exit code, which the console's summary states.
+  if (log) {
+    std::string why;
+    if (!log->Append(FormatReport(context, tally, exitCode, false), why)) {
+      platform::WriteStandardError("无法写入日志文件 " + line.logFile + ": " + why + "\r\n");
+      exitCode = kExitCouldNotRun;
+    }
   }
+  platform::WriteStandardOutput(FormatReport(context, tally, exitCode, true));
   return exitCode;
 }
 

@@ -7,14 +7,23 @@
 #include "app/CommandLine.h"
 #include "app/Module1.h"
 #include "app/Unattended.h"
+#include "platform/commandline.h"
 #include "platform/error.h"
 #include "platform/process.h"
 #include "platform/report.h"
 #include "platform/window.h"
 
 int main(int argc, char** argv) {
+  const auto arguments = platform::CommandLineArguments(argc, argv);
+  if (!arguments) {
+    // What was asked is unknown: an unattended run taken for the interactive one would
+    // wait for ever on a box that nobody sees.
+    platform::PrepareProcess(true);
+    platform::WriteStandardError("无法读取命令行，什么也没有做\r\n");
+    return app::kExitCouldNotRun;
+  }
   // Parsed before anything is read or written: a refused line touches nothing.
-  const app::CommandLine line = app::ParseCommandLine(platform::CommandLineArguments(argc, argv));
+  const app::CommandLine line = app::ParseCommandLine(*arguments);
   platform::PrepareProcess(line.mode != app::RunMode::kInteractive);
   if (line.mode != app::RunMode::kInteractive) {
     // Never a box here, not even the run-time library's own for an abort: nobody may be
@@ -23,9 +32,9 @@ int main(int argc, char** argv) {
     try {
       return app::RunUnattended(line);
     } catch (const std::exception& error) {
-      platform::WriteToConsole("发现错误 - " + platform::DescribeError(error) + "\r\n", true);
+      platform::WriteStandardError("发现错误 - " + platform::DescribeError(error) + "\r\n");
     } catch (...) {
-      platform::WriteToConsole("发现错误 - 内部错误\r\n", true);
+      platform::WriteStandardError("发现错误 - 内部错误\r\n");
     }
     return app::kExitCouldNotRun;
   }

@@ -22,6 +22,7 @@ const char* KnownSystemError(const std::error_code& code) {
       {std::errc::not_a_directory, "路径未找到"},
       {std::errc::no_such_device, "设备不可用"},
       {std::errc::no_space_on_device, "磁盘已满"},
+      {std::errc::file_too_large, "文件过大"},
       {std::errc::io_error, "设备 I/O 错误"},
       {std::errc::too_many_files_open, "打开的文件太多"},
       {std::errc::too_many_files_open_in_system, "打开的文件太多"},

@@ -126,7 +126,8 @@ void ClearPending() {
 }
 
 // Catches the ending signals whose disposition is the default one while it lives, then
-// puts back what was there. Ignored signals and the program's own handlers stay.
+// puts back what was there. Ignored signals and the program's own handlers stay: an
+// unattended run's only request a stop (process.h), and the replacement then finishes.
 class SignalGuard {
  public:
   SignalGuard() {

@@ -1,44 +1,15 @@
-// posix report services: argv, gethostname, localtime_r, an O_APPEND file, stdout.
+// posix report services: gethostname, localtime_r, standard output and error.
 //
-// Implements: everything in report.h, the report in UTF-8. Not implemented: a Windows
-// path as the log's name (the log is a host path, as Linux deployment tools pass it).
+// Implements: everything in report.h, in UTF-8.
 #include "platform/report.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <ctime>
-#include <utility>
 
-#include "platform/error.h"
 #include "platform/posix/handles.h"
 
 namespace platform {
-
-namespace {
-
-class PosixReportFile : public ReportFile {
- public:
-  explicit PosixReportFile(posix::Descriptor fd) : fd_(std::move(fd)) {}
-
-  bool Append(const std::string& text) override { return posix::WriteAll(fd_.get(), text); }
-  bool Empty() override {
-    struct stat info {};
-    return ::fstat(fd_.get(), &info) == 0 && info.st_size == 0;
-  }
-
- private:
-  posix::Descriptor fd_;
-};
-
-}  // namespace
-
-std::vector<std::string> CommandLineArguments(int argc, char** argv) {
-  return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
-}
 
 std::string ComputerName() {
   char name[256] = {};
@@ -64,18 +35,12 @@ std::string LocalTimeText() {
   return result;
 }
 
-std::unique_ptr<ReportFile> OpenReportFile(const std::string& path, std::string& error) {
-  posix::Descriptor fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
-  if (!fd) {
-    error = "无法打开日志文件 " + path + ": " +
-            DescribeSystemError(std::error_code(errno, std::generic_category()));
-    return nullptr;
-  }
-  return std::make_unique<PosixReportFile>(std::move(fd));
+bool WriteStandardOutput(const std::string& text) {
+  return posix::WriteAll(STDOUT_FILENO, text);
 }
 
-bool WriteToConsole(const std::string& text, bool toError) {
-  return posix::WriteAll(toError ? STDERR_FILENO : STDOUT_FILENO, text);
+bool WriteStandardError(const std::string& text) {
+  return posix::WriteAll(STDERR_FILENO, text);
 }
 
 bool HasStandardOutput() {

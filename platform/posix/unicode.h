@@ -7,13 +7,14 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/utf8.h"
+
 namespace platform::posix {
 
-inline constexpr char32_t kReplacementCharacter = 0xFFFD;
-
-// Decodes the character at `position` and advances past it. A malformed or truncated
-// sequence (or an encoded surrogate) yields kReplacementCharacter and advances one byte.
-char32_t NextCodePoint(std::string_view text, std::size_t& position);
+// Shared with the portable code (platform/utf8.h).
+using platform::EncodeUtf16;
+using platform::kReplacementCharacter;
+using platform::NextCodePoint;
 
 // Appends `code` in UTF-8.
 void AppendUtf8(std::string& out, char32_t code);
@@ -40,17 +41,6 @@ char32_t NextUtf16CodePoint(UnitAt unitAt, std::size_t& position, std::size_t en
     }
   }
   return kReplacementCharacter;
-}
-
-// Writes `code` as UTF-16 into `units` and returns how many it takes (1 or 2).
-inline std::size_t EncodeUtf16(char32_t code, char16_t units[2]) {
-  if (code <= 0xFFFF) {
-    units[0] = static_cast<char16_t>(code);
-    return 1;
-  }
-  units[0] = static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
-  units[1] = static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
-  return 2;
 }
 
 // Total UTF-16 units of a UTF-8 text.

@@ -26,6 +26,8 @@ inline HANDLE InvalidHandle() {
 using FindHandle = OwnedHandle<HANDLE, &FindClose, &InvalidHandle>;
 // An open file (CreateFileW ... CloseHandle).
 using FileHandle = OwnedHandle<HANDLE, &CloseHandle, &InvalidHandle>;
+// Another kernel object, for which null is no handle: a token, a thread (CloseHandle).
+using KernelHandle = OwnedHandle<HANDLE, &CloseHandle>;
 
 // Memory that a system call allocated for its answer (FormatMessageW with
 // FORMAT_MESSAGE_ALLOCATE_BUFFER, CommandLineToArgvW ... LocalFree).

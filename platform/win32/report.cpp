@@ -1,22 +1,14 @@
-// win32 report services: CommandLineToArgvW, GetComputerNameW, GetLocalTime, a file
-// opened with FILE_APPEND_DATA, WriteConsoleW.
+// win32 report services: GetComputerNameW, GetLocalTime, WriteConsoleW.
 //
-// Implements: everything in report.h, the log in UTF-16LE. The console gets
-// WriteConsoleW, which shows Chinese right at any code page; a file or pipe as standard
-// output or error gets text in the console's output code page, as console programs
-// write it.
+// Implements: everything in report.h. The console gets WriteConsoleW, which shows Chinese
+// right at any code page; a file or pipe as standard output or error gets text in the
+// console's output code page, as console programs write it.
 #include "platform/report.h"
 
 #include <windows.h>
-// After windows.h, which it builds on.
-#include <shellapi.h>
 
 #include <cstdio>
-#include <system_error>
-#include <utility>
 
-#include "platform/error.h"
-#include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
 
 namespace platform {
@@ -35,29 +27,6 @@ bool WriteBytes(HANDLE handle, const char* data, std::size_t left) {
   }
   return true;
 }
-
-class Win32ReportFile : public ReportFile {
- public:
-  explicit Win32ReportFile(win32::FileHandle handle) : handle_(std::move(handle)) {}
-
-  bool Append(const std::string& text) override {
-    std::wstring wide = win32::Widen(text);
-    if (Empty()) {
-      // Only at the start of the file: a mark between two runs' reports would show.
-      wide.insert(wide.begin(), L'\xFEFF');
-    }
-    return WriteBytes(handle_.get(), reinterpret_cast<const char*>(wide.data()),
-                      wide.size() * sizeof(wchar_t));
-  }
-
-  bool Empty() override {
-    LARGE_INTEGER size{};
-    return GetFileSizeEx(handle_.get(), &size) && size.QuadPart == 0;
-  }
-
- private:
-  win32::FileHandle handle_;
-};
 
 // `text` in the code page a reader of redirected output decodes with: the console's
 // output code page (what cmd's tools and PowerShell's [Console]::OutputEncoding use), or
@@ -88,23 +57,30 @@ std::string InOutputCodePage(const std::wstring& text) {
   return narrow;
 }
 
-HANDLE StandardHandle(bool toError) {
-  const HANDLE handle = GetStdHandle(toError ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+HANDLE StandardHandle(DWORD which) {
+  const HANDLE handle = GetStdHandle(which);
   return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
 }
 
-}  // namespace
-
-std::vector<std::string> CommandLineArguments(int, char**) {
-  std::vector<std::string> arguments;
-  int count = 0;
-  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  const win32::LocalMemory owner(wide);
-  for (int i = 1; wide != nullptr && i < count; ++i) {
-    arguments.push_back(win32::Narrow(wide[i]));
+bool WriteStandardHandle(DWORD which, const std::string& text) {
+  const HANDLE handle = StandardHandle(which);
+  if (handle == nullptr) {
+    return false;
   }
-  return arguments;
+  const std::wstring wide = win32::Widen(text);
+  DWORD mode = 0;
+  if (GetConsoleMode(handle, &mode)) {
+    DWORD written = 0;
+    return WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) !=
+           FALSE;
+  }
+  // A file or pipe: `$r = zelfix /check`, `| findstr` and `> report.txt` read it as text.
+  const std::string narrow = InOutputCodePage(wide);
+  // Nothing from something: the conversion failed.
+  return (!narrow.empty() || wide.empty()) && WriteBytes(handle, narrow.data(), narrow.size());
 }
+
+}  // namespace
 
 std::string ComputerName() {
   wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
@@ -135,40 +111,16 @@ std::string LocalTimeText() {
   return text;
 }
 
-std::unique_ptr<ReportFile> OpenReportFile(const std::string& path, std::string& error) {
-  // Readers and other writers may share it: a site's collector reads while PCs append.
-  win32::FileHandle handle(CreateFileW(win32::Widen(path).c_str(), FILE_APPEND_DATA,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!handle) {
-    error = "无法打开日志文件 " + path + ": " +
-            DescribeSystemError(
-                std::error_code(static_cast<int>(GetLastError()), std::system_category()));
-    return nullptr;
-  }
-  return std::make_unique<Win32ReportFile>(std::move(handle));
+bool WriteStandardOutput(const std::string& text) {
+  return WriteStandardHandle(STD_OUTPUT_HANDLE, text);
 }
 
-bool WriteToConsole(const std::string& text, bool toError) {
-  const HANDLE handle = StandardHandle(toError);
-  if (handle == nullptr) {
-    return false;
-  }
-  const std::wstring wide = win32::Widen(text);
-  DWORD mode = 0;
-  if (GetConsoleMode(handle, &mode)) {
-    DWORD written = 0;
-    return WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) !=
-           FALSE;
-  }
-  // A file or pipe: `$r = zelfix /check`, `| findstr` and `> report.txt` read it as text.
-  const std::string narrow = InOutputCodePage(wide);
-  // Nothing from something: the conversion failed.
-  return (!narrow.empty() || wide.empty()) && WriteBytes(handle, narrow.data(), narrow.size());
+bool WriteStandardError(const std::string& text) {
+  return WriteStandardHandle(STD_ERROR_HANDLE, text);
 }
 
 bool HasStandardOutput() {
-  return StandardHandle(false) != nullptr;
+  return StandardHandle(STD_OUTPUT_HANDLE) != nullptr;
 }
 
 }  // namespace platform

@@ -18,8 +18,10 @@ Scenarios with a command line (/check, /quiet, /log) run the unattended front en
 Wine the window program, or its console twin zelfix.com where its output is checked,
 with the X window list watched all the while and the MessageBoxW trace read afterwards
 (neither may show anything); natively as the unprivileged user when run as root. Their
-report (in the log and on standard output) is checked row by row, and every file they do
-not repair must keep its modification time.
+report (in the log and on standard output) is checked row by row, the log as PowerShell's
+Get-Content reads it, and every file they do not repair must keep its modification time.
+Logs an ordinary user could plant (a link, a FIFO, a hard link, a file of root's) must be
+refused at once; a small tmpfs under the log stands for a full disk.
 
 On the Windows builds the relay trace must show critical-error boxes turned off before the
 program's first file lookup.
@@ -177,6 +179,12 @@ class Scenario:
     shared: bool = False
     root_links: dict = field(default_factory=dict)
     said: tuple = ()
+    log_before: bytes = None  # what the log holds before the run
+    # At the log's path instead of a log of the run's own (plant): "link", "fifo",
+    # "folder", "hard link", "other owner", "full disk".
+    planted: str = None
+    error: str = None  # what standard error must say; "{log}" is the log's path
+    runs: int = 1  # runs started together, on the same log
 
 
 C_INSTALL = "C:/Program Files/TAMO/ZEL1/BIN/ZEL1.SYS"
@@ -297,15 +305,17 @@ G86_FOLDER = "G:\\Program Files (x86)\\TAMO\\ZEL1"
 SHADOW_FOLDER = "C:\\users\\operator\\AppData\\Local\\VirtualStore\\Program Files\\TAMO\\ZEL1"
 LOG = "D:/logs/PC-0012.txt"
 SUMMARY = "（汇总）"
+HEADING = ["计算机", "时间", "版本", "目标地址", "模式", "安装目录", "原地址", "现地址", "结果"]
+MIXED_CHECKED = [
+    (C_FOLDER, "10.1.1.1", "10.1.1.1", "需要修复"),
+    (D_FOLDER, TARGET, TARGET, "已是新地址"),
+    (G86_FOLDER, "10.1.1.1", "10.1.1.1", "需要修复"),
+    (SHADOW_FOLDER, "10.1.1.1", "10.1.1.1", "需要修复"),
+    (SUMMARY, "", "", "找到 4 个，其中 1 个为新地址，退出代码 1")]
 
 SCENARIOS += [
     Scenario("check-mixed-site", MIXED, [], readonly=(G86_INSTALL,), exit_code=1,
-             args=("/check",), console=True, report=("检查", [
-                 (C_FOLDER, "10.1.1.1", "10.1.1.1", "需要修复"),
-                 (D_FOLDER, TARGET, TARGET, "已是新地址"),
-                 (G86_FOLDER, "10.1.1.1", "10.1.1.1", "需要修复"),
-                 (SHADOW_FOLDER, "10.1.1.1", "10.1.1.1", "需要修复"),
-                 (SUMMARY, "", "", "找到 4 个，其中 1 个为新地址，退出代码 1")])),
+             args=("/check",), console=True, report=("检查", MIXED_CHECKED)),
     Scenario("quiet-log-mixed-site", MIXED, [], readonly=(G86_INSTALL,), exit_code=1,
              changed={C_INSTALL: NEW, OPERATOR_SHADOW: NEW}, folders=("D:/logs",),
              args=("/QUIET", "/log:{log}"), log=LOG, report=("修复", [
@@ -325,7 +335,8 @@ SCENARIOS += [
                  ("", "", "", "备注: 驱动器 F: 在 8 秒内没有响应，按不存在处理，其上的安装目录未检查"),
                  (SUMMARY, "", "", "找到 1 个，其中 1 个为新地址，退出代码 0")])),
     Scenario("log-in-read-only-folder", MIXED, [], exit_code=3, folders=("D:/logs",),
-             readonly_folders=("D:/logs",), args=("--quiet", "--log={log}"), log=LOG),
+             readonly_folders=("D:/logs",), args=("--quiet", "--log={log}"), log=LOG,
+             error="无法使用日志文件 {log}: "),
     # Root over a user's prefix, as a deployment tool would run it: it works there as the
     # user (a folder the user may not write in stops it), follows no link of the user's,
     # and reads no file larger than any settings file.
@@ -353,6 +364,42 @@ SCENARIOS += [
                    "in it is looked at; run as its owner instead\n")),
 ]
 
+# A log an ordinary user could have planted for an elevated run: refused at once, before
+# anything is searched; what it leads to keeps its bytes. Then logs that runs share.
+KEEP = "D:/data/keep.txt"
+WRAPPER_LINE = "2026-12-09 08:29:59 启动 zelfix".encode()  # as a script's `echo >>` leaves it
+
+
+def refused_log(name, planted, why, files=None):
+    return Scenario(name, {**MIXED, KEEP: b"keep\r\n", **(files or {})}, [], exit_code=3,
+                    folders=("D:/logs",), args=("/quiet", "/log:{log}"), log=LOG,
+                    planted=planted, error="无法使用日志文件 {log}: " + why)
+
+
+SCENARIOS += [
+    refused_log("log-link-refused", "link", "它是一个链接"),
+    refused_log("log-fifo-refused", "fifo", "它不是普通文件，而是管道、套接字或设备"),
+    refused_log("log-folder-refused", "folder", "它是一个目录"),
+    refused_log("log-hard-link-refused", "hard link", "它有多个硬链接", {LOG: b"keep\r\n"}),
+    refused_log("log-of-another-user-refused", "other owner", "它属于其他用户",
+                {LOG: b"root's\r\n"}),
+    # A log a script began, in UTF-8 without a line end: appended in UTF-8 by every build.
+    Scenario("log-eight-bit-appended", MIXED, [], readonly=(G86_INSTALL,), exit_code=1,
+             args=("/check", "/log:{log}"), console=True, log=LOG, log_before=WRAPPER_LINE,
+             report=("检查", MIXED_CHECKED)),
+    Scenario("log-two-runs-at-once", MIXED, [], readonly=(G86_INSTALL,), exit_code=1,
+             args=("/check", "/log:{log}"), console=True, folders=("D:/logs",), log=LOG, runs=2,
+             report=("检查", MIXED_CHECKED)),
+    # A full disk: the log keeps its bytes, and the summary says what the exit code says.
+    Scenario("log-on-full-disk", {C_INSTALL: OLD}, [], exit_code=3, args=("/check", "/log:{log}"),
+             console=True, log=LOG, planted="full disk",
+             log_before=(("\t".join(HEADING) + "\r\n").encode().ljust(8192 - 42, b"-")
+                         + b"\r\n"),
+             error="无法写入日志文件 {log}: 写入失败: ", report=("检查", [
+                 (C_FOLDER, "10.1.1.1", "10.1.1.1", "需要修复"),
+                 (SUMMARY, "", "", "找到 1 个，其中 0 个为新地址，退出代码 3")])),
+]
+
 
 class Failure(Exception):
     pass
@@ -372,6 +419,9 @@ def populate(folder, scenario):
     for path, data in scenario.files.items():
         host(folder, path).parent.mkdir(parents=True, exist_ok=True)
         host(folder, path).write_bytes(data)
+    if scenario.log_before is not None:
+        host(folder, scenario.log).parent.mkdir(parents=True, exist_ok=True)
+        host(folder, scenario.log).write_bytes(scenario.log_before)
     for path in scenario.readonly:
         host(folder, path).chmod(0o444)
     for path in scenario.readonly_folders:
@@ -408,6 +458,37 @@ def root_only_damage(drives):
         "attribute": os.getxattr(root, "user.zelfix") == b"root's"}.items() if not kept]
 
 
+def plant(folder, scenario):
+    """Puts scenario.planted at the log's path, once the drives are the run's user's: a
+    link or a hard link to KEEP, a FIFO, a file of root's, a full tmpfs over the folder."""
+    log, kind = host(folder, scenario.log), scenario.planted
+    owner = [int(run(["id", f"-{u}", *([WINE_USER] if os.geteuid() == 0 else [])]).stdout)
+             for u in "ug"]
+    if kind == "link":
+        log.symlink_to(os.path.relpath(host(folder, KEEP), log.parent))
+    elif kind in ("fifo", "folder"):
+        os.mkfifo(log) if kind == "fifo" else log.mkdir()
+        os.chown(log, *owner)
+    elif kind == "hard link":
+        log.unlink()
+        os.link(host(folder, KEEP), log)
+    elif kind == "other owner":
+        os.chown(log, 0, 0)
+        log.chmod(0o666)  # the run's user may write it: only its owner stands in the way
+    elif kind == "full disk":
+        # Two pages, the log filling all but 40 bytes of them.
+        log.parent.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["mount", "-t", "tmpfs", "-o", f"size=8k,mode=0755,uid={owner[0]},"
+                        f"gid={owner[1]}", "tmpfs", str(log.parent)], check=True)
+        log.write_bytes(scenario.log_before)
+        os.chown(log, *owner)
+
+
+def root_missing(scenario):
+    return scenario.planted in ("other owner", "full disk") and os.geteuid() != 0 and \
+        "it needs root (to give the log to root, or to mount a small file system)"
+
+
 def snapshot(folder):
     """Every file on the drives (links into the prefix are not followed)."""
     files = {}
@@ -416,7 +497,7 @@ def snapshot(folder):
             dirnames[:] = [d for d in dirnames if not os.path.islink(os.path.join(dirpath, d))]
             for name in filenames:
                 full = Path(dirpath) / name
-                if not full.is_symlink():
+                if not full.is_symlink() and full.is_file():  # not a link, pipe or device
                     rel = full.relative_to(folder / letter).as_posix()
                     files[f"{letter.upper()}:/{rel}"] = full.read_bytes()
     return files
@@ -961,16 +1042,17 @@ class Wine:
         return set(self.x("search", "--onlyvisible", "--name", "").stdout.split())
 
     def play_unattended(self, build, scenario, drives, log, out, arguments):
-        """Runs the program with a command line to its end, watching the X window list all
-        the while: nothing may appear. Answers the exit code."""
+        """Runs the program with a command line to its end (scenario.runs at once, the first
+        one's output kept), watching the X window list: nothing may appear. Answers its code."""
         exe = BUILDS[build].console if scenario.console else BUILDS[build].exe
         before = self.visible_windows()
-        process = subprocess.Popen(
+        processes = [subprocess.Popen(
             self.command([str(exe), *arguments], debug="+msgbox,+relay"), cwd=drives / "c",
-            stdin=subprocess.DEVNULL, stdout=out, stderr=log, start_new_session=True)
+            stdin=subprocess.DEVNULL, stdout=out if n == 0 else subprocess.DEVNULL, stderr=log,
+            start_new_session=True) for n in range(scenario.runs)]
         deadline = time.time() + TIMEOUT
         try:
-            while process.poll() is None:
+            while any(process.poll() is None for process in processes):
                 if time.time() > deadline:
                     raise Failure(f"wine: the program did not end within {TIMEOUT} s")
                 appeared = self.visible_windows() - before
@@ -979,8 +1061,11 @@ class Wine:
                     raise Failure(f"wine: a window appeared under a command line: {names}")
                 time.sleep(0.05)
         finally:
-            self.end(process)
-        return process.returncode
+            for process in processes:
+                self.end(process)
+        if len({process.returncode for process in processes}) != 1:
+            raise Failure("wine: runs started together ended with different codes")
+        return processes[0].returncode
 
     def kill_server(self):
         subprocess.run(self.command(["-k"], program="wineserver"), stdout=subprocess.DEVNULL,
@@ -1005,6 +1090,8 @@ def wine_run(wine, build, scenario, drives, logs):
     wine.mount(drives, {letter: drives / f"{letter}-{kind}" for letter, kind in scenario.fuse.items()})
     log_path = logs / f"{scenario.name}-{build}.log"
     if scenario.args:
+        if scenario.planted:
+            plant(drives, scenario)
         times = modification_times(drives)
         arguments = [a.format(log=(scenario.log or "").replace("/", "\\"))
                      for a in scenario.args]
@@ -1129,15 +1216,24 @@ def native_unattended(build, scenario, drives, logs, env):
         if not scenario.as_root:
             user = ["runuser", "-u", WINE_USER, "--", "env",
                     *[f"{k}={v}" for k, v in env.items() if k.startswith(("WINE", "LC_", "ZELFIX"))]]
+    if scenario.planted:
+        plant(drives, scenario)
     times = modification_times(drives)  # a change of owner is no change of time
     arguments = [a.format(log=host(drives, scenario.log) if scenario.log else "")
                  for a in scenario.args]
+    processes = [subprocess.Popen(user + [str(BUILDS[build].exe), *arguments],
+                                  stdin=subprocess.DEVNULL, cwd=drives / "c", env=env,
+                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                 for _ in range(scenario.runs)]
     try:
-        result = subprocess.run(user + [str(BUILDS[build].exe), *arguments],
-                                stdin=subprocess.DEVNULL, cwd=drives / "c", env=env,
-                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=TIMEOUT)
+        outputs = [process.communicate(timeout=TIMEOUT) for process in processes]
     except subprocess.TimeoutExpired:
+        for process in processes:
+            process.kill()
         raise Failure(f"native: the program did not end within {TIMEOUT} s")
+    if len({process.returncode for process in processes}) != 1:
+        raise Failure("native: runs started together ended with different codes")
+    result = subprocess.CompletedProcess(processes[0].args, processes[0].returncode, *outputs[0])
     (logs / f"{scenario.name}-{build}.log").write_bytes(result.stdout + result.stderr)
     if (drives / "transcript.jsonl").exists() or "┌─".encode() in result.stdout:
         raise Failure("native: a box or the window was drawn under a command line")
@@ -1192,7 +1288,6 @@ def modification_times(drives):
     return {path: host(drives, path).stat().st_mtime_ns for path in snapshot(drives)}
 
 
-HEADING = ["计算机", "时间", "版本", "目标地址", "模式", "安装目录", "原地址", "现地址", "结果"]
 LOCAL_TIME = re.compile(r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d [+-]\d\d:\d\d$")
 
 
@@ -1201,39 +1296,38 @@ LOCAL_TIME = re.compile(r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d [+-]\d\d:\d\d$")
 CONSOLE_ENCODING = "gbk"
 
 
-def check_report(data, scenario, build, where):
-    """A report as the build writes it: UTF-8 on Linux; on Windows UTF-16LE after a
-    byte-order mark in the log, code page 936 without a mark on standard output;
-    tab-separated rows with CR LF, the column names first."""
-    if build == "native":
-        text = data.decode("utf-8")
-    elif where == "standard output":
-        try:
-            text = data.decode(CONSOLE_ENCODING)
-        except UnicodeDecodeError as error:
-            raise Failure(f"{build}: the report in {where} is not in code page 936: {error}")
-    elif not data.startswith(b"\xff\xfe"):
-        raise Failure(f"{build}: the report in {where} does not start with the UTF-16LE "
-                      f"byte-order mark: {data[:16]!r}")
-    else:
-        text = data[2:].decode("utf-16-le")
-    lines = text.split("\r\n")
-    if lines[-1] != "":
-        raise Failure(f"{build}: the report in {where} does not end with CR LF: {text!r}")
-    rows = [line.split("\t") for line in lines[:-1]]
+def get_content(data):
+    """A text file's lines as PowerShell's Get-Content reads them: decoded as its byte-order
+    mark says (none: UTF-8, as PowerShell 7 reads it), split at CR LF, LF or CR."""
+    encoding = "utf-8"
+    for mark, named in ((b"\xff\xfe", "utf-16-le"), (b"\xef\xbb\xbf", "utf-8")):
+        if data.startswith(mark):
+            data, encoding = data[len(mark):], named
+            break
+    text = data.decode(encoding)
+    lines = re.split(r"\r\n|\n|\r", text)
+    return lines[:-1] if lines[-1] == "" else lines
+
+
+def check_report(lines, scenario, build, where, blocks=1):
+    """A report's lines: the column names once, then `blocks` times the expected rows,
+    each of them whole, with every column."""
+    rows = [line.split("\t") for line in lines]
     mode, expected = scenario.report
-    if not rows or rows[0] != HEADING:
-        raise Failure(f"{build}: the report in {where} does not start with the column names:"
-                      f" {text!r}")
+    expected = expected * blocks
+    if not rows or rows[0] != HEADING or HEADING in rows[1:]:
+        raise Failure(f"{build}: the report in {where} does not have the column names first "
+                      f"and once: {lines!r}")
     seen = [tuple(row[5:]) for row in rows[1:]]
     # A cell may be a pattern, for what the run measured (a drive's wait).
     if len(seen) != len(expected) or not all(
-            len(s) == len(e) and all(c.fullmatch(t) if isinstance(c, re.Pattern) else c == t
-                                     for c, t in zip(e, s)) for s, e in zip(seen, expected)):
+            all(c.fullmatch(t) if isinstance(c, re.Pattern) else c == t for c, t in zip(e, s))
+            for s, e in zip(seen, expected)):
         raise Failure(f"{build}: the report in {where} differs\n    expected {expected!r}\n"
                       f"        seen {seen!r}")
     for row in rows[1:]:
-        lead = {"computer": row[0] != "", "time": bool(LOCAL_TIME.match(row[1])),
+        lead = {"columns": len(row) == len(HEADING), "computer": row[0] != "",
+                "time": len(row) > 1 and bool(LOCAL_TIME.match(row[1])),
                 "version": row[2] == BUILDS[build].version, "address": row[3] == TARGET,
                 "mode": row[4] == mode}
         if not all(lead.values()):
@@ -1241,27 +1335,59 @@ def check_report(data, scenario, build, where):
                           f"{[k for k, v in lead.items() if not v]}: {row!r}")
 
 
+def check_log(data, scenario, build):
+    """The log as a site reads it: what it held before, unchanged, then one table of whole
+    rows, in the encoding the log already had - a new one UTF-16LE with its mark from the
+    Windows builds, UTF-8 from the Linux one."""
+    before = scenario.log_before or b""
+    utf16 = data.startswith(b"\xff\xfe")
+    if not data.startswith(before) or (not before and build != "native" and not utf16) or \
+            not data.endswith("\r\n".encode("utf-16-le" if utf16 else "utf-8")):
+        raise Failure(f"{build}: the log does not keep what it held ({before[:20]!r}), start "
+                      f"with the mark a new one needs, or end with CR LF: {data[:60]!r} ... "
+                      f"{data[-40:]!r}")
+    try:
+        lines = get_content(data)[len(get_content(before)) if before else 0:]
+    except UnicodeDecodeError as error:
+        raise Failure(f"{build}: the log mixes encodings: {error}; it holds {data[:200]!r}")
+    check_report(lines, scenario, build, "the log", scenario.runs)
+
+
 def check_unattended(scenario, build, drives, times, out, err):
     """What a command line leaves: no change but the repairs (not even a file's time), the
     report where it belongs, the refusal said plainly."""
+    log = host(drives, scenario.log) if scenario.log else None
     log_bytes = None
-    if scenario.log and host(drives, scenario.log).exists():
-        log_bytes = host(drives, scenario.log).read_bytes()
-        host(drives, scenario.log).unlink()
+    if log and scenario.log not in scenario.files and log.is_file() and not log.is_symlink():
+        log_bytes = log.read_bytes()
+        log.unlink()
     now = modification_times(drives)
-    touched = [p for p, t in times.items() if p not in scenario.changed and now.get(p) != t]
+    touched = [p for p, t in times.items()
+               if p not in scenario.changed and p != scenario.log and now.get(p) != t]
     if touched:
         raise Failure(f"{build}: modification time changed: {touched}")
-    if scenario.report is None:
+    if scenario.planted == "full disk":
+        if log_bytes != scenario.log_before:
+            raise Failure(f"{build}: the log on a full disk changed; it ends "
+                          f"{(log_bytes or b'')[-60:]!r}")
+    elif scenario.report is None:
         if log_bytes is not None:
             raise Failure(f"{build}: a log was written: {log_bytes[:200]!r}")
-    else:
-        if scenario.log:
-            if log_bytes is None:
-                raise Failure(f"{build}: no log at {scenario.log}")
-            check_report(log_bytes, scenario, build, "the log")
-        if scenario.console or build == "native":
-            check_report(out, scenario, build, "standard output")
+    elif scenario.log:
+        if log_bytes is None:
+            raise Failure(f"{build}: no log at {scenario.log}")
+        check_log(log_bytes, scenario, build)
+    if scenario.report is not None and (scenario.console or build == "native"):
+        # UTF-8 on Linux, code page 936 from the Windows builds; CR LF after every line.
+        text = out.decode("utf-8" if build == "native" else CONSOLE_ENCODING, errors="replace")
+        if not text.endswith("\r\n"):
+            raise Failure(f"{build}: the report on standard output does not end with CR LF")
+        check_report(text.split("\r\n")[:-1], scenario, build, "standard output")
+    if scenario.error is not None:
+        said = scenario.error.format(
+            log=log if build == "native" else scenario.log.replace("/", "\\"))
+        if said.encode("utf-8" if build == "native" else CONSOLE_ENCODING) not in err:
+            raise Failure(f"{build}: standard error never said {said!r}; it said {err[-300:]!r}")
     if "/chek" in scenario.args:
         refusal = "无法识别的参数: /chek"
         said = refusal.encode("utf-8" if build == "native" else CONSOLE_ENCODING)
@@ -1281,6 +1407,13 @@ def timeout_of(scenario):
 
 def play_build(wine, build, scenario, drives, logs):
     """Plays the scenario on one build and checks all it showed and left behind."""
+    try:
+        return play_build_once(wine, build, scenario, drives, logs)
+    finally:
+        unmount_under(drives)  # a small disk under the log
+
+
+def play_build_once(wine, build, scenario, drives, logs):
     if build == "native":
         code, boxes, out, err, times, first = native_run(build, scenario, drives, logs)
     else:
@@ -1305,10 +1438,11 @@ def play_scenario(wine, builds, scenario, folder, logs, no_fuse):
     """Every build, even when one fails: a fault seen on one build only is telling.
     Answers how many builds passed and how many checks failed."""
     results, failed = {}, 0
-    if scenario.fuse and no_fuse:
+    cannot = (f"FUSE cannot mount here: {no_fuse}" if scenario.fuse and no_fuse
+              else root_missing(scenario))
+    if cannot:
         for build in builds:
-            print(f"SKIP {scenario.name} [{build}]: FUSE cannot mount here: {no_fuse}",
-                  flush=True)
+            print(f"SKIP {scenario.name} [{build}]: {cannot}", flush=True)
         return 0, 0
     if scenario.as_root and "native" in builds and os.geteuid() != 0:
         print(f"SKIP {scenario.name} [native]: the suite does not run as root", flush=True)
@@ -1390,7 +1524,7 @@ def main():
             ok, bad = play_scenario(wine, builds, scenario, work / "runs" / scenario.name, logs,
                                     no_fuse)
             passed, failed = passed + ok, failed + bad
-            skipped += len(builds) if scenario.fuse and no_fuse else 0
+            skipped += len(builds) if (scenario.fuse and no_fuse) or root_missing(scenario) else 0
     except Failure as failure:
         failed += 1
         print(f"e2e: {failure}")
@@ -1401,7 +1535,7 @@ def main():
     print(f"e2e: screenshots in {shots}, logs in {logs}")
     print(f"e2e: whole suite took {time.time() - start:.0f} s")
     print(f"e2e: {passed} passed, {failed} failed"
-          + (f", {skipped} SKIPPED: FUSE cannot mount here" if skipped else ""))
+          + (f", {skipped} SKIPPED (FUSE cannot mount here, or not root)" if skipped else ""))
     return 1 if failed or not passed else 0
 
 

@@ -15,6 +15,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/error.h"
+#include "platform/process.h"
 #include "platform/win32/dpi.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
@@ -487,6 +488,38 @@ TEST(WindowDeathTest, AnErrorEscapingAHandlerIsReportedAndEndsTheProgram) {
         std::fprintf(stderr, "returned\n");
       },
       ::testing::ExitedWithCode(1), "box flags=4112 caption=.+ prompt=handler failed");
+}
+
+BOOL CALLBACK CollectOwnWindows(HWND window, LPARAM found) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == GetCurrentProcessId()) {
+    reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+  }
+  return TRUE;
+}
+
+// At log-off the system asks each top-level window if the session may end: all that a
+// window program run by a deployment tool hears of it. In a child: the handlers stay.
+TEST(WindowDeathTest, UnattendedTheSessionsEndRequestsAStop) {
+  if (!HaveDisplay()) {
+    GTEST_SKIP() << "no display";
+  }
+  EXPECT_EXIT(
+      {
+        platform::PrepareProcess(true);
+        std::vector<HWND> windows;
+        for (int tries = 0; windows.empty() && tries < 1000; ++tries) {
+          Sleep(10);
+          EnumWindows(&CollectOwnWindows, reinterpret_cast<LPARAM>(&windows));
+        }
+        for (const HWND window : windows) {
+          SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, 0, 10000, nullptr);
+        }
+        std::fprintf(stderr, "windows %zu stop %d\n", windows.size(), platform::StopRequested());
+        std::_Exit(0);
+      },
+      ::testing::ExitedWithCode(0), "stop 1");
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
-#include "platform/posix/printable.h"
+#include "platform/printable.h"
 
-#include "platform/posix/unicode.h"
+#include "platform/utf8.h"
 
-namespace platform::posix {
+namespace platform {
 
 namespace {
 
@@ -14,7 +14,23 @@ bool IsControl(char32_t code) {
   return code < 0x20 || (code >= 0x7F && code <= 0x9F);
 }
 
-// A name's CR or LF as the program holds it (winpath.h).
+// Invisible characters that reorder, join, hide or break the text around them.
+bool IsFormatCharacter(char32_t code) {
+  static constexpr struct {
+    char32_t first, last;
+  } kRanges[] = {
+      {0x00AD, 0x00AD}, {0x061C, 0x061C}, {0x180E, 0x180E}, {0x200B, 0x200F}, {0x2028, 0x202E},
+      {0x2060, 0x2064}, {0x2066, 0x2069}, {0xFEFF, 0xFEFF}, {0xFFF9, 0xFFFB}, {0xE0000, 0xE007F},
+  };
+  for (const auto& range : kRanges) {
+    if (code >= range.first && code <= range.last) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// A name's CR or LF as the program holds it (posix/winpath.h).
 bool IsLineBreakStandIn(char32_t code) {
   return code == 0xF000 + U'\r' || code == 0xF000 + U'\n';
 }
@@ -27,7 +43,7 @@ bool Escaped(std::string_view text, std::size_t position, std::size_t& length, c
   length = next - position;
   // A replacement character decoded from a single byte was a malformed sequence; one
   // that stands in the text takes three bytes.
-  return IsControl(code) || IsLineBreakStandIn(code) ||
+  return IsControl(code) || IsFormatCharacter(code) || IsLineBreakStandIn(code) ||
          (code == kReplacementCharacter && length == 1);
 }
 
@@ -72,4 +88,24 @@ std::string Printable(std::string_view text) {
   return out;
 }
 
-}  // namespace platform::posix
+std::string ReportCell(std::string_view text) {
+  if (text.empty()) {
+    return std::string();
+  }
+  switch (text.front()) {
+    case '=':
+    case '+':
+    case '-':
+    case '@':
+      return "'" + Printable(text);
+    case '\'': {
+      std::string cell;
+      AppendEscape(cell, '\'');
+      return cell + Printable(text.substr(1));
+    }
+    default:
+      return Printable(text);
+  }
+}
+
+}  // namespace platform
