@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <cerrno>
+#include <filesystem>
 #include <string>
 
 #include "platform/logfile.h"
