@@ -6,6 +6,8 @@
 //        on every thread, the drive probes' included. Unattended, the crash box of
 //        Windows Error Reporting is off too (SEM_NOGPFAULTERRORBOX): under a deployment
 //        tool nobody is there to close it, and the tool would wait for ever.
+//        First of all, DLLs come from System32 only and RedirectionGuard is on
+//        (platform/win32/systemlibrary.h).
 // posix: the system shows no such box; unattended, SIGPIPE is ignored.
 #pragma once
 
