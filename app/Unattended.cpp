@@ -46,6 +46,9 @@ std::string ProblemText(const InstallationRecord& record) {
       return "文件正被其他程序使用";
     case platform::WriteProblem::kRefusedText:
       return "文件的编码无法原样保存该值";
+    case platform::WriteProblem::kUnsafePath:
+      return "路径经过普通用户可更改的链接";
+    case platform::WriteProblem::kTooLarge:  // said in full by OutcomeText
     case platform::WriteProblem::kUnknown:
       break;
   }
@@ -63,6 +66,9 @@ std::string OutcomeText(const InstallationRecord& record) {
       return "需要修复";
     case Outcome::kFailed:
       break;
+  }
+  if (record.problem == platform::WriteProblem::kTooLarge) {
+    return "无法读取: 文件过大（超过 16 MiB），未改动";
   }
   return "修复失败: " + ProblemText(record);
 }

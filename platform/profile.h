@@ -27,7 +27,9 @@ inline constexpr std::size_t kProfileBufferUnits = 255;
 // Reads the value of `key` in `section` of the profile file `path`. On return `value`
 // holds what was copied into the buffer (UTF-8), cut to kProfileBufferUnits - 1 UTF-16
 // units. Returns the number of UTF-16 units copied, 0 when there is nothing to read: a
-// missing or unreadable file, section or key, or an empty value. Never raises.
+// missing or unreadable file, section or key, or an empty value; on win32 also a file
+// that PutProfileEntry would refuse as kUnsafePath or kTooLarge, which is not read at
+// all. Never raises.
 std::size_t GetProfileEntry(const std::string& section, const std::string& key, std::string& value,
                             const std::string& path);
 
@@ -46,6 +48,9 @@ enum class WriteProblem {
   kInUse,         // another program holds the file
   kRefusedText,   // posix: the file could not hold the value exactly
   kUnknown,       // the platform gave no reason that fits the above
+  kUnsafePath,    // win32: the path passes a link an ordinary user could have made, or the
+                  // file has another name (platform/win32/pinnedpath.h); left untouched
+  kTooLarge,      // win32: the file is larger than any settings file; left untouched
 };
 
 // What became of the last PutProfileEntry of the process: kNone when it answered true.
