@@ -1,7 +1,8 @@
 // The process as a whole: what must hold before the program touches its first file, and
 // the interruptions that stop an unattended run.
 //
-// win32: critical-error boxes off for the whole process (SetErrorMode with
+// win32: first of all, DLLs come from System32 only and RedirectionGuard is on
+//        (platform/win32/systemlibrary.h). Then critical-error boxes off for the whole process (SetErrorMode with
 //        SEM_FAILCRITICALERRORS and SEM_NOOPENFILEERRORBOX), so that a drive without a
 //        medium answers "not ready" instead of asking the operator to insert a disk -
 //        on every thread, the drive probes' included. Unattended, the crash box of

@@ -33,7 +33,8 @@ enum class FileProblem {
   kRefusedText,   // posix: the file could not hold the value exactly
   kUnknown,       // the platform gave no reason that fits the above; see systemCode
   kUnsafePath,    // an elevated run may not reach it this way (a link an ordinary user
-                  // can change, or another name of the file in such a folder)
+                  // can change, or another name of the file in such a folder:
+                  // posix/guard.h, win32/pinnedpath.h); left untouched
   kTooLarge,      // larger than any settings file (16 MiB): not even read
 };
 

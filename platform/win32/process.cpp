@@ -1,4 +1,5 @@
-// win32 process set-up (process.h): SetErrorMode, keeping whatever bits the process
+// win32 process set-up (process.h): DLLs from System32 only and RedirectionGuard
+// (platform/win32/systemlibrary.h), then SetErrorMode, keeping whatever bits the process
 // already has; unattended, a console control handler and a hidden window that hear of
 // interruptions.
 #include "platform/process.h"
@@ -8,6 +9,7 @@
 #include <atomic>
 
 #include "platform/win32/handles.h"
+#include "platform/win32/systemlibrary.h"
 
 namespace platform {
 
@@ -74,6 +76,7 @@ DWORD WINAPI SessionWindowThread(void*) {
 }  // namespace
 
 void PrepareProcess(bool unattended) {
+  win32::HardenProcess();
   SetErrorMode(GetErrorMode() | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX |
                (unattended ? SEM_NOGPFAULTERRORBOX : 0));
   if (!unattended) {

@@ -1,17 +1,17 @@
-// win32 user folders: GetSystemWindowsDirectoryW, GetProfilesDirectoryW (userenv) and
-// the file search.
+// win32 user folders: GetSystemWindowsDirectoryW, GetProfilesDirectoryW (userenv, loaded
+// from System32 at run time: platform/win32/systemlibrary.h) and the file search.
 //
 // Implements: the system drive, the profiles folder as the system names it, and its
 // subfolders that are not reparse points. Not implemented: profiles that the registry's
 // profile list places outside the profiles folder; they are not looked at.
 #include "platform/userfolders.h"
 
-#include <userenv.h>
 #include <windows.h>
 
 #include <cwchar>
 
 #include "platform/filesearch.h"
+#include "platform/win32/systemlibrary.h"
 #include "platform/win32/wide.h"
 
 namespace platform {
@@ -26,13 +26,19 @@ std::string SystemDrive() {
 }
 
 std::string ProfilesFolder() {
+  using GetProfilesDirectory = BOOL(WINAPI*)(LPWSTR, LPDWORD);
+  const auto getProfilesDirectory =
+      win32::SystemFunction<GetProfilesDirectory>(L"userenv.dll", "GetProfilesDirectoryW");
+  if (getProfilesDirectory == nullptr) {
+    return std::string();
+  }
   DWORD size = 0;
-  GetProfilesDirectoryW(nullptr, &size);
+  getProfilesDirectory(nullptr, &size);
   if (size == 0) {
     return std::string();
   }
   std::wstring buffer(size, L'\0');
-  if (!GetProfilesDirectoryW(buffer.data(), &size)) {
+  if (!getProfilesDirectory(buffer.data(), &size)) {
     return std::string();
   }
   buffer.resize(wcsnlen(buffer.c_str(), buffer.size()));

@@ -24,7 +24,11 @@ Logs an ordinary user could plant (a link, a FIFO, a hard link, a file of root's
 refused at once; a small tmpfs under the log stands for a full disk.
 
 On the Windows builds the relay trace must show critical-error boxes turned off before the
-program's first file lookup.
+program's first file lookup. Some scenarios are the Windows builds' alone: installations
+that an ordinary user redirected with a Unix link (standing in for a junction) or made
+too large, which must be refused and reported while the file the link leads to keeps its
+bytes, and a run from a folder holding a planted userenv.dll, which must not load (a
+program that imports userenv, run there first, shows that it would).
 
 Drives that answer late or never are FUSE file systems (slowfs.py, with Debian's Python
 and python3-fusepy), mounted afresh for each run and always unmounted after it. Where FUSE
@@ -185,6 +189,13 @@ class Scenario:
     planted: str = None
     error: str = None  # what standard error must say; "{log}" is the log's path
     runs: int = 1  # runs started together, on the same log
+    # Unix links made as an ordinary user would: "D:/path" -> a folder or file outside the
+    # drives ("outside/..."), whose bytes in `outside` ("outside/path" -> bytes) must stay.
+    links: dict = field(default_factory=dict)
+    outside: dict = field(default_factory=dict)
+    # Windows: the executables run from a folder holding a planted userenv.dll.
+    dll_planted: bool = False
+    builds: tuple = None  # the builds it is played on; None: all
 
 
 C_INSTALL = "C:/Program Files/TAMO/ZEL1/BIN/ZEL1.SYS"
@@ -400,6 +411,45 @@ SCENARIOS += [
                  (SUMMARY, "", "", "找到 1 个，其中 0 个为新地址，退出代码 3")])),
 ]
 
+# An installation that an ordinary user redirected: the Windows builds follow no link that
+# an administrator did not make (under Wine, a Unix link stands in for a user's junction)
+# and take no file over 16 MiB. The Linux build's own rules are played elsewhere.
+WINDOWS = ("x64", "x86")
+USER_LINKS = {"D:/Program Files/TAMO/ZEL1/BIN": "outside/BIN",
+              "E:/Program Files/TAMO/ZEL1/BIN/ZEL1.SYS": "outside/other.SYS"}
+OUTSIDE = {"outside/BIN/ZEL1.SYS": OLD, "outside/other.SYS": OLD}
+E_FOLDER = "E:\\Program Files\\TAMO\\ZEL1"
+REFUSED_LINK = "修复失败: 路径经过普通用户可更改的链接"
+# Just over the bound, with a settings file at its start.
+OVERSIZED = OLD + b";" + b"x" * (16 * 1024 * 1024 - len(OLD))
+
+SCENARIOS += [
+    Scenario("user-link-listed-as-failed", {C_INSTALL: OLD, G86_INSTALL: NEW},
+             [Box(QUESTION, SOME_FAILED, "no")], changed={C_INSTALL: NEW},
+             links={"D:/Program Files/TAMO/ZEL1/BIN": "outside/BIN"},
+             outside={"outside/BIN/ZEL1.SYS": OLD}, builds=WINDOWS),
+    Scenario("quiet-user-links-refused", {C_INSTALL: OLD}, [], changed={C_INSTALL: NEW},
+             links=USER_LINKS, outside=OUTSIDE, builds=WINDOWS, exit_code=1,
+             args=("/quiet",), console=True, report=("修复", [
+                 (C_FOLDER, "10.1.1.1", TARGET, "已修复"),
+                 (D_FOLDER, "", "", REFUSED_LINK),
+                 (E_FOLDER, "", "", REFUSED_LINK),
+                 (SUMMARY, "", "", "找到 3 个，其中 1 个为新地址，退出代码 1")])),
+    Scenario("quiet-oversized-settings", {C_INSTALL: OVERSIZED, D_INSTALL: OLD}, [],
+             changed={D_INSTALL: NEW}, builds=WINDOWS, exit_code=1, args=("/quiet",),
+             console=True, report=("修复", [
+                 (C_FOLDER, "", "", "无法读取: 文件过大（超过 16 MiB），未改动"),
+                 (D_FOLDER, "10.1.1.1", TARGET, "已修复"),
+                 (SUMMARY, "", "", "找到 2 个，其中 1 个为新地址，退出代码 1")])),
+    # Run from a folder holding a planted userenv.dll (as a copy in C:\Windows\Temp
+    # would be), which must not load; the shadow copy shows the profiles folder found.
+    Scenario("planted-userenv", {C_INSTALL: NEW, OPERATOR_SHADOW: NEW}, [], dll_planted=True,
+             builds=WINDOWS, args=("/check",), console=True, report=("检查", [
+                 (C_FOLDER, TARGET, TARGET, "已是新地址"),
+                 (SHADOW_FOLDER, TARGET, TARGET, "已是新地址"),
+                 (SUMMARY, "", "", "找到 2 个，其中 2 个为新地址，退出代码 0")])),
+]
+
 
 class Failure(Exception):
     pass
@@ -426,6 +476,12 @@ def populate(folder, scenario):
         host(folder, path).chmod(0o444)
     for path in scenario.readonly_folders:
         host(folder, path).chmod(0o555)
+    for path, data in scenario.outside.items():
+        (folder / path).parent.mkdir(parents=True, exist_ok=True)
+        (folder / path).write_bytes(data)
+    for path, target in scenario.links.items():
+        host(folder, path).parent.mkdir(parents=True, exist_ok=True)
+        host(folder, path).symlink_to(folder / target)
 
 
 def root_only(drives):
@@ -1041,10 +1097,12 @@ class Wine:
     def visible_windows(self):
         return set(self.x("search", "--onlyvisible", "--name", "").stdout.split())
 
-    def play_unattended(self, build, scenario, drives, log, out, arguments):
-        """Runs the program with a command line to its end (scenario.runs at once, the first
-        one's output kept), watching the X window list: nothing may appear. Answers its code."""
+    def play_unattended(self, build, scenario, drives, log, out, arguments, folder=None):
+        """Runs the program (from `folder` when given) with a command line to its end
+        (scenario.runs at once, the first one's output kept), watching the X window list all
+        the while: nothing may appear. Answers its code."""
         exe = BUILDS[build].console if scenario.console else BUILDS[build].exe
+        exe = folder / exe.name if folder else exe
         before = self.visible_windows()
         processes = [subprocess.Popen(
             self.command([str(exe), *arguments], debug="+msgbox,+relay"), cwd=drives / "c",
@@ -1085,6 +1143,28 @@ class Wine:
                     process.wait()
 
 
+PLANTED_MARK = "planted-dll-ran"  # what the planted userenv.dll leaves beside itself
+
+
+def plant_dll(wine, build, drives):
+    """A folder outside the drives holding the build's executables beside a planted
+    userenv.dll. A program that imports userenv as the program once did must load it there,
+    or the scenario would prove nothing."""
+    folder = drives.parent / f"{build}-program"
+    shutil.rmtree(folder, ignore_errors=True)
+    folder.mkdir()
+    chosen = BUILDS[build]
+    for path in (chosen.exe, chosen.console, chosen.planted, chosen.control):
+        shutil.copy(path, folder)
+    wine.own(folder)
+    code, out, err = wine.wine([str(folder / chosen.control.name)])
+    if not (folder / PLANTED_MARK).exists():
+        raise Failure(f"wine: the planted userenv.dll did not load into {chosen.control.name}, "
+                      f"which imports it (exit {code}): {tail(out + chr(10) + err)}")
+    (folder / PLANTED_MARK).unlink()
+    return folder
+
+
 def wine_run(wine, build, scenario, drives, logs):
     populate(drives, scenario)
     wine.mount(drives, {letter: drives / f"{letter}-{kind}" for letter, kind in scenario.fuse.items()})
@@ -1096,9 +1176,18 @@ def wine_run(wine, build, scenario, drives, logs):
         arguments = [a.format(log=(scenario.log or "").replace("/", "\\"))
                      for a in scenario.args]
         out_path = logs / f"{scenario.name}-{build}.out"
+        folder = plant_dll(wine, build, drives) if scenario.dll_planted else None
         with slow_drives(drives, scenario.fuse), open(log_path, "wb") as log, \
                 open(out_path, "wb") as out:
-            code = wine.play_unattended(build, scenario, drives, log, out, arguments)
+            code = wine.play_unattended(build, scenario, drives, log, out, arguments, folder)
+        if folder:
+            # The window program too, from the same folder.
+            window_code = wine.wine([str(folder / BUILDS[build].exe.name), *arguments])[0]
+            if (folder / PLANTED_MARK).exists():
+                raise Failure("wine: the planted userenv.dll was loaded into the program")
+            if window_code != code:
+                raise Failure(f"wine: from the planted folder, the window program ended with "
+                              f"{window_code}, the console twin with {code}")
         traced = wine_boxes(log_path.read_text(errors="replace"))
         if traced:
             raise Failure(f"wine: {len(traced)} message boxes under a command line: {traced}")
@@ -1254,6 +1343,8 @@ class Build:
     exe: Path = None
     reader: Path = None  # boxreader of the same bitness, for the Windows builds
     console: Path = None  # the console twin, for the Windows builds
+    planted: Path = None  # the planted userenv.dll and its importer, for the Windows builds
+    control: Path = None
     version: str = ""  # the version text the build's reports name
 
 
@@ -1272,7 +1363,9 @@ def find_builds(root, names):
             build.exe = folder / "app/zelfix.exe"
             build.reader = folder / "tests/e2e/zelfix_e2e_boxreader.exe"
             build.console = folder / "app/zelfix.com"
-            needed = [build.exe, build.reader, build.console]
+            build.planted = folder / "tests/e2e/userenv.dll"
+            build.control = folder / "tests/e2e/zelfix_e2e_planted_control.exe"
+            needed = [build.exe, build.reader, build.console, build.planted, build.control]
         for path in needed:
             if not path.exists():
                 sys.exit(f"e2e: {path} is missing: build the {build.preset} preset first")
@@ -1431,6 +1524,12 @@ def play_build_once(wine, build, scenario, drives, logs):
         raise Failure(f"{build}: exit code {code}, expected {scenario.exit_code}")
     if scenario.args:
         check_unattended(scenario, build, drives, times, out, err)
+    for path, data in scenario.outside.items():
+        if (drives / path).read_bytes() != data:
+            raise Failure(f"{build}: {path}, reached through a user's link, was changed")
+    for path in scenario.links:
+        if not host(drives, path).is_symlink():
+            raise Failure(f"{build}: the link {path} is gone")
     return boxes, check_files(scenario, drives, build)
 
 
@@ -1448,6 +1547,8 @@ def play_scenario(wine, builds, scenario, folder, logs, no_fuse):
         print(f"SKIP {scenario.name} [native]: the suite does not run as root", flush=True)
     builds = [b for b in builds if not scenario.as_root or (b == "native" and os.geteuid() == 0)]
     for build in builds:
+        if scenario.builds is not None and build not in scenario.builds:
+            continue
         began = time.time()
         try:
             results[build] = play_build(wine, build, scenario, folder / build, logs)
