@@ -30,7 +30,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/posix/printable.h"
+#include "platform/printable.h"
 #include "platform/posix/terminal.h"
 #include "platform/posix/unicode.h"
 #include "platform/text.h"
@@ -107,11 +107,11 @@ std::string Draw(const std::string& prompt, const std::string& caption, unsigned
     out += std::string(" [") + word + "]";
   }
   if (!caption.empty()) {
-    out += " " + posix::Printable(caption);
+    out += " " + platform::Printable(caption);
   }
   out += "\n";
   for (const std::string& line : SplitLines(prompt)) {
-    out += "│ " + posix::Printable(line) + "\n";
+    out += "│ " + platform::Printable(line) + "\n";
   }
   out += "└─";
   for (std::size_t i = 0; i < buttons.size(); ++i) {
@@ -198,7 +198,7 @@ void AppendTranscript(const std::string& prompt, const std::string& caption, uns
        << ",\"flags\":" << flags << ",\"answer\":" << answer << "}\n";
   file.flush();
   if (!file) {
-    std::cerr << "zelfix: cannot append to the box transcript " << posix::Printable(path) << "\n";
+    std::cerr << "zelfix: cannot append to the box transcript " << platform::Printable(path) << "\n";
   }
 }
 
@@ -218,7 +218,7 @@ class TerminalDialogs : public Dialogs {
         answer = *understood;
         break;
       }
-      terminal.Write("未能识别的回答：" + posix::Printable(*line) + "\n");
+      terminal.Write("未能识别的回答：" + platform::Printable(*line) + "\n");
     }
     AppendTranscript(prompt, caption, flags, answer);
     return answer;

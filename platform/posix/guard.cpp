@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/posix/printable.h"
+#include "platform/printable.h"
 
 namespace platform::posix {
 

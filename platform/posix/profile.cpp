@@ -15,7 +15,7 @@
 #include <set>
 
 #include "platform/posix/atomic_file.h"
-#include "platform/posix/printable.h"
+#include "platform/printable.h"
 #include "platform/posix/profile_engine.h"
 #include "platform/posix/unicode.h"
 #include "platform/posix/winpath.h"
@@ -76,7 +76,7 @@ void TellRefusal(posix::FileRefusal refusal, const std::string& path, const std:
       !told.insert(std::to_string(static_cast<int>(refusal)) + path).second) {
     return;
   }
-  const std::string file = posix::Printable(path) + " (" + posix::Printable(hostPath) + ")";
+  const std::string file = platform::Printable(path) + " (" + platform::Printable(hostPath) + ")";
   if (refusal == posix::FileRefusal::kUnsafePath) {
     std::fprintf(stderr,
                  "zelfix: %s is reached through a link that an ordinary user can change, or "

@@ -4,7 +4,7 @@
 
 #include <iostream>
 
-#include "platform/posix/printable.h"
+#include "platform/printable.h"
 
 namespace platform::posix {
 

@@ -43,7 +43,7 @@
 #include "platform/error.h"
 #include "platform/folderlists.h"
 #include "platform/listwindow.h"
-#include "platform/posix/printable.h"
+#include "platform/printable.h"
 #include "platform/posix/terminal.h"
 #include "platform/text.h"
 
@@ -187,7 +187,7 @@ class TerminalWindow : public ListWindow {
     if ((verb == "c" || verb == "o") && !argument.empty()) {
       const std::optional<int> index = ParseIndex(argument);
       if (!index || Folders().PathAt(*index).empty()) {
-        Say("没有第 " + posix::Printable(argument) + " 项目录\n");
+        Say("没有第 " + platform::Printable(argument) + " 项目录\n");
         return false;
       }
       return verb == "c" ? Click(*index) : DoubleClick(*index);
@@ -199,14 +199,14 @@ class TerminalWindow : public ListWindow {
       Unload();
       return true;
     }
-    Say("未知命令：" + posix::Printable(command) + "\n" + kHelp);
+    Say("未知命令：" + platform::Printable(command) + "\n" + kHelp);
     return false;
   }
 
   bool ChooseDrive(const std::string& drive) {
     const std::optional<char> letter = ParseDriveLetter(drive);
     if (!letter) {
-      Say("没有驱动器 " + posix::Printable(drive) + "（驱动器是一个字母，如 d e）\n");
+      Say("没有驱动器 " + platform::Printable(drive) + "（驱动器是一个字母，如 d e）\n");
       return false;
     }
     const std::vector<DriveInfo>& entries = Drives().Entries();
@@ -229,7 +229,7 @@ class TerminalWindow : public ListWindow {
     std::optional<RuntimeError> failure;
     Dispatch([&] { failure = OpenFolder(index); });
     if (failure) {
-      Say("无法打开该目录：" + posix::Printable(failure->Description()) + "\n");
+      Say("无法打开该目录：" + platform::Printable(failure->Description()) + "\n");
       return false;
     }
     return true;
@@ -246,7 +246,7 @@ class TerminalWindow : public ListWindow {
   }
 
   void Draw() {
-    std::string out = "\n┌─ [窗口] " + posix::Printable(caption_) + "\n";
+    std::string out = "\n┌─ [窗口] " + platform::Printable(caption_) + "\n";
     std::string buttons;
     for (const ControlSpec& control : layout_.controls) {
       if (!control.visible) {
@@ -254,10 +254,10 @@ class TerminalWindow : public ListWindow {
       }
       switch (control.kind) {
         case ControlKind::kLabel:
-          out += "│ " + posix::Printable(TextOf(control.name)) + "\n";
+          out += "│ " + platform::Printable(TextOf(control.name)) + "\n";
           break;
         case ControlKind::kTextField:
-          out += "│   [" + posix::Printable(TextOf(control.name)) + "]\n";
+          out += "│   [" + platform::Printable(TextOf(control.name)) + "]\n";
           break;
         case ControlKind::kDriveList:
           out += DrawDrives();
@@ -266,7 +266,7 @@ class TerminalWindow : public ListWindow {
           out += DrawFolders();
           break;
         case ControlKind::kButton:
-          buttons += " [" + posix::Printable(TextOf(control.name)) + "]";
+          buttons += " [" + platform::Printable(TextOf(control.name)) + "]";
           if (control.role == ButtonRole::kOk) {
             buttons += " ok ";
           } else if (control.role == ButtonRole::kCancel) {
@@ -291,7 +291,7 @@ class TerminalWindow : public ListWindow {
     std::string line = "│  ";
     const std::vector<DriveInfo>& entries = Drives().Entries();
     for (std::size_t i = 0; i < entries.size(); ++i) {
-      const std::string name = posix::Printable(DriveText(entries[i]));
+      const std::string name = platform::Printable(DriveText(entries[i]));
       const bool selected = static_cast<int>(i) == Drives().SelectedIndex();
       line += selected ? " >" + name + "<" : "  " + name;
     }
@@ -310,7 +310,7 @@ class TerminalWindow : public ListWindow {
       out += Padded(index, 3);
       out += index == -1 ? " * " : "   ";
       out += std::string(static_cast<std::size_t>(depth) * 2, ' ') +
-             posix::Printable(folders.NameAt(index)) + "\n";
+             platform::Printable(folders.NameAt(index)) + "\n";
     }
     if (folders.Path().empty()) {
       out += "│   （没有可打开的目录）\n";
@@ -346,8 +346,8 @@ void ReportUnhandledError(const std::string& description) {
   try {
     CurrentDialogs().ShowMessageBox(description, caption, kMbOk + kMbIconHand + kMbSystemModal);
   } catch (const std::exception& error) {
-    std::cerr << "zelfix: " << posix::Printable(description) << " ("
-              << posix::Printable(DescribeError(error)) << ")\n";
+    std::cerr << "zelfix: " << platform::Printable(description) << " ("
+              << platform::Printable(DescribeError(error)) << ")\n";
   }
   std::exit(1);
 }

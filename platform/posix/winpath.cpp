@@ -21,7 +21,7 @@
 #include "platform/posix/driveprobe.h"
 #include "platform/posix/guard.h"
 #include "platform/posix/handles.h"
-#include "platform/posix/printable.h"
+#include "platform/printable.h"
 #include "platform/posix/unicode.h"
 #include "platform/text.h"
 
