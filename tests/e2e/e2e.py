@@ -873,8 +873,10 @@ class Wine:
         self.setup(["wineboot", "--init"], "creating the prefix")
         # Wine's mount manager reads the drive types when it starts: before the next start.
         for letter, kind in DRIVE_TYPES.items():
+            # /reg:64: where 32-bit Wine is installed too, `wine reg` may be the 32-bit one,
+            # whose HKLM\Software is the Wow6432Node that the mount manager never reads.
             self.setup(["reg", "add", r"HKLM\Software\Wine\Drives", "/v", f"{letter}:", "/d",
-                        kind, "/f"], f"setting the type of {letter.upper()}:")
+                        kind, "/f", "/reg:64"], f"setting the type of {letter.upper()}:")
         self.setup(["-w"], "the first start's wineserver", program="wineserver")
         if not (self.prefix / "system.reg").exists():
             raise Failure(f"wineboot did not create the prefix {self.prefix}")

@@ -9,8 +9,9 @@ dead: the root itself answers at once (its attributes, and the label and serial 
 that Wine looks for when its server starts), so that Wine can start; every other lookup
 and the root's listing answer only after HANG seconds, as a mapped network drive does
 whose server has gone.
-slow: each name in BACKING's root, as a link to it, and the root's listing, take DELAY
-seconds the first time, as on a disk spinning up; below them everything is BACKING's.
+slow: BACKING's files, passed through as they are (no link: a link would be refused as
+one an ordinary user made); each name in the root, and the root's listing, take DELAY
+seconds the first time, as on a disk spinning up; below them nothing waits.
 spinning: as slow, but every lookup in the root waits until SPIN_UP seconds after the
 first one, as on a disk that wakes only when asked; then all answer at once.
 
@@ -89,21 +90,96 @@ class Slow(Operations):
             wait(self.awake - time.time() if self.spinning else DELAY)
             self.answered.add(what)
 
-    def getattr(self, path, fh=None):
-        if path == "/":
-            return ROOT
-        if path not in WINE_PROBES:
-            self.late(path)
-        if path in WINE_PROBES or not os.path.lexists(self.backing + path):
-            raise FuseOSError(errno.ENOENT)
-        return {"st_mode": stat.S_IFLNK | 0o777, "st_nlink": 1}
-
-    def readlink(self, path):
+    def real(self, path):
+        """BACKING's name for `path`, once the root's name it lies under has answered."""
+        if path != "/" and path not in WINE_PROBES:
+            self.late("/" + path.split("/")[1])
         return self.backing + path
 
+    def getattr(self, path, fh=None):
+        if path in WINE_PROBES:
+            raise FuseOSError(errno.ENOENT)
+        info = os.lstat(self.real(path))
+        return {key: getattr(info, key) for key in (
+            "st_mode", "st_nlink", "st_uid", "st_gid", "st_size", "st_ino", "st_atime",
+            "st_mtime", "st_ctime")}
+
     def readdir(self, path, fh):
-        self.late("listing")
-        return [".", ".."] + os.listdir(self.backing)
+        if path == "/":
+            self.late("listing")
+        return [".", ".."] + os.listdir(self.real(path))
+
+    def readlink(self, path):
+        return os.readlink(self.real(path))
+
+    def statfs(self, path):
+        info = os.statvfs(self.real(path))
+        return {key: getattr(info, key) for key in (
+            "f_bsize", "f_frsize", "f_blocks", "f_bfree", "f_bavail", "f_files", "f_ffree",
+            "f_favail", "f_flag", "f_namemax")}
+
+    def owned(self, path):
+        """Gives what the asker made to the asker, as a disk would."""
+        uid, gid, _ = fusepy.fuse_get_context()
+        os.lchown(self.real(path), uid, gid)
+
+    def open(self, path, flags):
+        return os.open(self.real(path), flags & ~os.O_CREAT)
+
+    def create(self, path, mode, fi=None):
+        fd = os.open(self.real(path), os.O_WRONLY | os.O_CREAT | os.O_EXCL, mode)
+        self.owned(path)
+        return fd
+
+    def read(self, path, size, offset, fh):
+        return os.pread(fh, size, offset)
+
+    def write(self, path, data, offset, fh):
+        return os.pwrite(fh, data, offset)
+
+    def truncate(self, path, length, fh=None):
+        if fh is None:
+            os.truncate(self.real(path), length)
+        else:
+            os.ftruncate(fh, length)
+
+    def flush(self, path, fh):
+        return 0
+
+    def fsync(self, path, datasync, fh):
+        os.fsync(fh)
+
+    def release(self, path, fh):
+        os.close(fh)
+
+    def mkdir(self, path, mode):
+        os.mkdir(self.real(path), mode)
+        self.owned(path)
+
+    def rmdir(self, path):
+        os.rmdir(self.real(path))
+
+    def unlink(self, path):
+        os.unlink(self.real(path))
+
+    def rename(self, old, new):
+        os.rename(self.real(old), self.real(new))
+
+    def link(self, target, source):
+        os.link(self.real(source), self.real(target))
+
+    def symlink(self, target, source):
+        os.symlink(source, self.real(target))
+        self.owned(target)
+
+    def chmod(self, path, mode):
+        os.chmod(self.real(path), mode)
+
+    def chown(self, path, uid, gid):
+        os.lchown(self.real(path), uid, gid)
+
+    def utimens(self, path, times=None):
+        os.utime(self.real(path), times, follow_symlinks=False)
 
 
 def main():
@@ -112,8 +188,9 @@ def main():
                                                       mode == "spinning")
     # allow_other: Wine runs as another user; intr: interrupted requests are told;
     # auto_unmount: the mount goes with this process, even when it is killed.
+    # use_ino: the backing files' own numbers, so that a file keeps its identity.
     FUSE(operations, mountpoint, foreground=True, allow_other=True, intr=True,
-         auto_unmount=True)
+         auto_unmount=True, use_ino=True)
 
 
 if __name__ == "__main__":
