@@ -29,8 +29,8 @@ using FileHandle = OwnedHandle<HANDLE, &CloseHandle, &InvalidHandle>;
 // Another kernel object, for which null is no handle: a token, a thread (CloseHandle).
 using KernelHandle = OwnedHandle<HANDLE, &CloseHandle>;
 
-// Memory that a system call allocated for its answer (FormatMessageW with
-// FORMAT_MESSAGE_ALLOCATE_BUFFER, CommandLineToArgvW ... LocalFree).
+// Memory that a system call allocated for its answer (CommandLineToArgvW, a security
+// descriptor from GetSecurityInfo or ConvertStringSidToSidW ... LocalFree).
 using LocalMemory = OwnedHandle<HLOCAL, &LocalFree>;
 
 // The device context of a window, or of the screen for nullptr (GetDC ... ReleaseDC).
