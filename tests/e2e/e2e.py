@@ -169,6 +169,7 @@ class Scenario:
     report: tuple = None  # ("检查" or "修复", rows of folder, before, after, result)
     log: str = None  # "D:/path": where the log goes; its report is checked when `report` is
     readonly_folders: tuple = ()
+    locked: tuple = ()  # files and folders with mode 000: not even listed or read
     # drive letter -> "dead", "slow" or "spinning" (slowfs.py)
     fuse: dict = field(default_factory=dict)
     # drive letter -> how many of the program's lookups that drive made wait: a drive that
@@ -341,10 +342,20 @@ SCENARIOS += [
              args=("/chek", "/log:{log}"), log=LOG, console=True),
     # A drive that does not answer is listed in the report: what was on it went unchecked.
     Scenario("check-dead-drive", {C_INSTALL: NEW}, [], fuse={"f": "dead"}, lookups={"f": 1},
-             args=("/check",), console=True, report=("检查", [
+             exit_code=4, args=("/check",), console=True, report=("检查", [
                  (C_FOLDER, TARGET, TARGET, "已是新地址"),
                  ("", "", "", "备注: 驱动器 F: 在 8 秒内没有响应，按不存在处理，其上的安装目录未检查"),
-                 (SUMMARY, "", "", "找到 1 个，其中 1 个为新地址，退出代码 0")])),
+                 (SUMMARY, "", "", "找到 1 个，其中 1 个为新地址，退出代码 4")])),
+    # A settings file and a folder the run may not look into: named, nothing written, and
+    # the run is incomplete.
+    Scenario("quiet-locked-places", {C_INSTALL: OLD, D_INSTALL: OLD}, [], exit_code=4,
+             changed={C_INSTALL: NEW}, folders=("E:/Program Files/TAMO/ZEL1/BIN",),
+             locked=(D_INSTALL, "E:/Program Files/TAMO"), args=("/quiet",), console=True,
+             report=("修复", [
+                 (C_FOLDER, "10.1.1.1", TARGET, "已修复"),
+                 (D_FOLDER, "", "", "无法读取: 拒绝访问"),
+                 ("", "", "", "备注: 目录 E:\\Program Files\\TAMO\\ZEL1 无法列出（拒绝访问），其中的安装目录未检查"),
+                 (SUMMARY, "", "", "找到 2 个，其中 1 个为新地址，退出代码 4")])),
     Scenario("log-in-read-only-folder", MIXED, [], exit_code=3, folders=("D:/logs",),
              readonly_folders=("D:/logs",), args=("--quiet", "--log={log}"), log=LOG,
              error="无法使用日志文件 {log}: "),
@@ -476,6 +487,8 @@ def populate(folder, scenario):
         host(folder, path).chmod(0o444)
     for path in scenario.readonly_folders:
         host(folder, path).chmod(0o555)
+    for path in scenario.locked:
+        host(folder, path).chmod(0)
     for path, data in scenario.outside.items():
         (folder / path).parent.mkdir(parents=True, exist_ok=True)
         (folder / path).write_bytes(data)
