@@ -166,8 +166,8 @@ class PlatformFiles : public InstallationFiles {
   std::string SystemDrive() override { return platform::SystemDrive(); }
   std::optional<std::vector<std::string>> Profiles() override {
     std::vector<std::string> profiles = platform::ProfileFolders();
-    if (profiles.empty() && platform::CheckFolder(platform::ProfilesFolder()) ==
-                                platform::FolderState::kAccessDenied) {
+    if (profiles.empty() &&
+        platform::CheckFolder(platform::ProfilesFolder()) == platform::FolderState::kAccessDenied) {
       return std::nullopt;
     }
     return profiles;

@@ -121,8 +121,7 @@ class InstallationFiles {
   virtual Presence Find(const std::string& settingsPath) = 0;
   // The key's value; `result` says why a file that is there could not be read.
   virtual std::string Read(const std::string& settingsPath, platform::FileResult& result) = 0;
-  virtual platform::FileResult Write(const std::string& settingsPath,
-                                     const std::string& value) = 0;
+  virtual platform::FileResult Write(const std::string& settingsPath, const std::string& value) = 0;
   virtual std::string SystemDrive() = 0;
   // The user profiles (platform/userfolders.h); nothing when their folder, named by
   // ProfilesFolder(), exists but could not be listed.

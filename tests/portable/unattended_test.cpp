@@ -21,7 +21,8 @@ using Presence = app::InstallationFiles::Presence;
 const std::string kC = "C:\\Program Files\\TAMO\\ZEL1";
 const std::string kD = "D:\\Program Files\\TAMO\\ZEL1";
 const std::string kE = "E:\\Program Files\\TAMO\\ZEL1";
-const std::string kShadow = "C:\\Users\\ann\\AppData\\Local\\VirtualStore\\Program Files\\TAMO\\ZEL1";
+const std::string kShadow =
+    "C:\\Users\\ann\\AppData\\Local\\VirtualStore\\Program Files\\TAMO\\ZEL1";
 
 std::string FileOf(const std::string& folder) {
   return folder + "\\BIN\\ZEL1.SYS";
@@ -156,13 +157,12 @@ TEST(Report, RowsNotesAndSummaryWithEscapedCellsAndNoHeadingUnlessAsked) {
                      {UncheckedPlace::Why::kInterrupted, "", {}}};
   const std::string lead = "PC\\x091\t2026-01-02 03:04:05\t1.0\t192.0.2.10\t检查\t";
   const std::string rows =
-      lead + kC + "\t10.1.1.1\t10.1.1.1\t需要修复\r\n" +
-      lead + kC + "\t\t\t无法读取: 文件正被其他程序使用\r\n" +
-      lead + "\t\t\t备注: 驱动器 F: 在 8 秒内没有响应，按不存在处理，其上的安装目录未检查\r\n" +
-      lead + "\t\t\t备注: 目录 D:\\a 无法列出（拒绝访问），其中的安装目录未检查\r\n" +
-      lead + "\t\t\t备注: 运行被中断（收到停止请求），其余安装目录未检查\r\n" +
-      lead + "\t\t\t备注: =x\r\n" +
-      lead + "（汇总）\t\t\t找到 2 个，其中 0 个为新地址，退出代码 1\r\n";
+      lead + kC + "\t10.1.1.1\t10.1.1.1\t需要修复\r\n" + lead + kC +
+      "\t\t\t无法读取: 文件正被其他程序使用\r\n" + lead +
+      "\t\t\t备注: 驱动器 F: 在 8 秒内没有响应，按不存在处理，其上的安装目录未检查\r\n" + lead +
+      "\t\t\t备注: 目录 D:\\a 无法列出（拒绝访问），其中的安装目录未检查\r\n" + lead +
+      "\t\t\t备注: 运行被中断（收到停止请求），其余安装目录未检查\r\n" + lead +
+      "\t\t\t备注: =x\r\n" + lead + "（汇总）\t\t\t找到 2 个，其中 0 个为新地址，退出代码 1\r\n";
   EXPECT_EQ(app::FormatReport(context, tally, 1, false), rows);
   EXPECT_EQ(app::FormatReport(context, tally, 1, true),
             "计算机\t时间\t版本\t目标地址\t模式\t安装目录\t原地址\t现地址\t结果\r\n" + rows);
