@@ -330,8 +330,17 @@ void CheckAllInstallations(Mode mode, Tally& tally, InstallationFiles& files) {
   addSilentDrives();
 }
 
+namespace {
+
+InstallationFiles* InteractiveFiles = nullptr;  // SystemFiles(false) when null
+
+}  // namespace
+
+ScopedInstallationFiles::ScopedInstallationFiles(InstallationFiles& files)
+    : ScopedOverride(InteractiveFiles, &files) {}
+
 void CheckAllInstallations(Mode mode, Tally& tally) {
-  CheckAllInstallations(mode, tally, SystemFiles(false));
+  CheckAllInstallations(mode, tally, InteractiveFiles ? *InteractiveFiles : SystemFiles(false));
 }
 
 bool RepairAllInstallations(Tally& tally) {

@@ -136,6 +136,13 @@ class InstallationFiles {
 // (unattended runs) or always answers false (the interactive run).
 InstallationFiles& SystemFiles(bool hearStops);
 
+// Has the interactive run (Main, through CheckAllInstallations without files) search
+// through `files` for as long as the guard lives (for tests).
+class ScopedInstallationFiles : public platform::ScopedOverride<InstallationFiles*> {
+ public:
+  explicit ScopedInstallationFiles(InstallationFiles& files);
+};
+
 // Checks and repairs one installation folder, adding its record to `tally` when its
 // settings file exists. True when it exists and holds TargetServerAddress afterwards.
 bool RepairInstallation(std::string Folder, Tally& tally);
@@ -161,7 +168,7 @@ inline constexpr char kShadowFolder[] = "AppData\\Local\\VirtualStore";
 // search stops before the next installation and adds an interruption. An error raised
 // outside any installation leaves `tally` with what was made before it.
 void CheckAllInstallations(Mode mode, Tally& tally, InstallationFiles& files);
-// The same over SystemFiles(false).
+// The same over SystemFiles(false), or the files a ScopedInstallationFiles put in place.
 void CheckAllInstallations(Mode mode, Tally& tally);
 
 // CheckAllInstallations(Mode::kRepair, tally). True when some installation or shadow
