@@ -10,7 +10,9 @@
 #include "messages/CM_MessageControl.h"
 #include "platform/dialogs.h"
 #include "platform/driveprobe.h"
+#include "platform/drives.h"
 #include "platform/error.h"
+#include "platform/process.h"
 #include "platform/text.h"
 #include "platform/userfolders.h"
 
@@ -23,10 +25,6 @@ void AppendLine(std::string& list, const std::string& line) {
     list += "\r\n";
   }
   list += line;
-}
-
-std::string ReadServerAddress(const std::string& settingsPath) {
-  return common::ReadProfileString(settingsPath, kSettingsSection, kSettingsKey, "");
 }
 
 // The folders of the records that `wanted` picks, as a list.
@@ -84,26 +82,54 @@ bool Tally::Rewritten() const {
   });
 }
 
-std::optional<InstallationRecord> CheckInstallation(const std::string& folder, Mode mode) {
+namespace {
+
+// Where an error raised while checking one installation arose.
+enum class Stage { kLooking, kReading, kWriting };
+
+// Looks at one installation folder through `files`; `stage` follows it, so that an error
+// it raises can be told as a failed read or a failed repair.
+std::optional<InstallationRecord> Inspect(const std::string& folder, Mode mode,
+                                          InstallationFiles& files,
+                                          InstallationFiles::Presence& presence, Stage& stage) {
+  stage = Stage::kLooking;
   const std::string settingsPath = common::AddBackslash(folder) + kSettingsFile;
-  if (!common::FileExists(settingsPath)) {
+  presence = files.Find(settingsPath);
+  if (presence != InstallationFiles::Presence::kThere) {
     return std::nullopt;
   }
   InstallationRecord record;
   record.folder = folder;
-  record.before = ReadServerAddress(settingsPath);
+  stage = Stage::kReading;
+  platform::FileResult read;
+  record.before = files.Read(settingsPath, read);
   record.after = record.before;
+  if (read.problem != platform::FileProblem::kNone) {
+    // Nothing is written over a value that could not be read.
+    record.before.clear();
+    record.after.clear();
+    const bool refused = read.problem == platform::FileProblem::kUnsafePath ||
+                         read.problem == platform::FileProblem::kTooLarge;
+    record.outcome = refused ? Outcome::kRefused : Outcome::kUnreadable;
+    record.reason = read;
+    return record;
+  }
   if (record.before == TargetServerAddress) {
     record.outcome = Outcome::kAlreadyCorrect;
   } else if (mode == Mode::kAudit) {
     record.outcome = Outcome::kNeedsRepair;
   } else {
-    const platform::FileResult written = common::WriteProfileString(
-        settingsPath, kSettingsSection, kSettingsKey, TargetServerAddress);
+    stage = Stage::kWriting;
+    const platform::FileResult written = files.Write(settingsPath, TargetServerAddress);
     // Reading back decides, whatever the write answered.
-    record.after = ReadServerAddress(settingsPath);
+    platform::FileResult readBack;
+    record.after = files.Read(settingsPath, readBack);
     if (record.after == TargetServerAddress) {
       record.outcome = Outcome::kRepaired;
+    } else if (written.problem == platform::FileProblem::kUnsafePath ||
+               written.problem == platform::FileProblem::kTooLarge) {
+      record.outcome = Outcome::kRefused;
+      record.reason = written;
     } else if (written.problem != platform::FileProblem::kNone) {
       record.outcome = Outcome::kWriteFailed;
       record.reason = written;
@@ -112,6 +138,70 @@ std::optional<InstallationRecord> CheckInstallation(const std::string& folder, M
     }
   }
   return record;
+}
+
+// The folder of a settings file's path: everything before its last backslash.
+std::string FolderOf(const std::string& path) {
+  return path.substr(0, path.find_last_of('\\'));
+}
+
+class PlatformFiles : public InstallationFiles {
+ public:
+  explicit PlatformFiles(bool hearStops) : hearStops_(hearStops) {}
+
+  Presence Find(const std::string& settingsPath) override {
+    if (common::FileExists(settingsPath)) {
+      return Presence::kThere;
+    }
+    return platform::CheckFolder(FolderOf(settingsPath)) == platform::FolderState::kAccessDenied
+               ? Presence::kUnseen
+               : Presence::kMissing;
+  }
+  std::string Read(const std::string& settingsPath, platform::FileResult& result) override {
+    return common::ReadProfileString(settingsPath, kSettingsSection, kSettingsKey, "", result);
+  }
+  platform::FileResult Write(const std::string& settingsPath, const std::string& value) override {
+    return common::WriteProfileString(settingsPath, kSettingsSection, kSettingsKey, value);
+  }
+  std::string SystemDrive() override { return platform::SystemDrive(); }
+  std::optional<std::vector<std::string>> Profiles() override {
+    std::vector<std::string> profiles = platform::ProfileFolders();
+    if (profiles.empty() &&
+        platform::CheckFolder(platform::ProfilesFolder()) == platform::FolderState::kAccessDenied) {
+      return std::nullopt;
+    }
+    return profiles;
+  }
+  std::string ProfilesFolder() override { return platform::ProfilesFolder(); }
+  void ProbeDrivesOf(const std::vector<std::string>& folders) override {
+    platform::ProbeDrivesOf(folders);
+  }
+  std::vector<UncheckedPlace> SilentDrives() override {
+    std::vector<UncheckedPlace> places;
+    for (const platform::SilentDrive& drive : platform::SilentDrives()) {
+      places.push_back({UncheckedPlace::Why::kSilentDrive,
+                        std::string(1, platform::AsciiUpper(drive.letter)) + ":", drive.waited});
+    }
+    return places;
+  }
+  bool StopRequested() override { return hearStops_ && platform::StopRequested(); }
+
+ private:
+  bool hearStops_;
+};
+
+}  // namespace
+
+InstallationFiles& SystemFiles(bool hearStops) {
+  static PlatformFiles unattended(true);
+  static PlatformFiles interactive(false);
+  return hearStops ? unattended : interactive;
+}
+
+std::optional<InstallationRecord> CheckInstallation(const std::string& folder, Mode mode) {
+  InstallationFiles::Presence presence{};
+  Stage stage{};
+  return Inspect(folder, mode, SystemFiles(false), presence, stage);
 }
 
 bool RepairInstallation(std::string Folder, Tally& tally) {
@@ -135,9 +225,11 @@ namespace {
 
 // The shadow folders of `installations` (in the order given) in every user profile (in
 // the platform's order). Only folders on the system drive have shadows: Windows
-// virtualizes its own Program Files folders, not those of other drives.
-std::vector<std::string> ShadowFolders(const std::vector<std::string>& installations) {
-  const std::string systemDrive = platform::AsciiLower(platform::SystemDrive());
+// virtualizes its own Program Files folders, not those of other drives. A profiles
+// folder that could not be listed is added to `tally` as unchecked.
+std::vector<std::string> ShadowFolders(const std::vector<std::string>& installations,
+                                       InstallationFiles& files, Tally& tally) {
+  const std::string systemDrive = platform::AsciiLower(files.SystemDrive());
   std::vector<std::string> belowDrive;  // such as "\Program Files\TAMO\ZEL1"
   for (const std::string& folder : installations) {
     if (!systemDrive.empty() &&
@@ -149,7 +241,12 @@ std::vector<std::string> ShadowFolders(const std::vector<std::string>& installat
   if (belowDrive.empty()) {
     return shadows;  // no profile is even listed
   }
-  for (const std::string& profile : platform::ProfileFolders()) {
+  const std::optional<std::vector<std::string>> profiles = files.Profiles();
+  if (!profiles) {
+    tally.unchecked.push_back({UncheckedPlace::Why::kNotListable, files.ProfilesFolder(), {}});
+    return shadows;
+  }
+  for (const std::string& profile : *profiles) {
     for (const std::string& path : belowDrive) {
       shadows.push_back(common::AddBackslash(profile) + kShadowFolder + path);
     }
@@ -157,26 +254,93 @@ std::vector<std::string> ShadowFolders(const std::vector<std::string>& installat
   return shadows;
 }
 
-}  // namespace
+// Checks one folder for CheckAllInstallations: its record, if any, goes to `tally`. An
+// error raised on the way is the installation's own record. True when an installation
+// was found there.
+bool CheckInto(const std::string& folder, Mode mode, InstallationFiles& files, Tally& tally) {
+  InstallationFiles::Presence presence = InstallationFiles::Presence::kMissing;
+  Stage stage = Stage::kLooking;
+  try {
+    if (std::optional<InstallationRecord> record = Inspect(folder, mode, files, presence, stage)) {
+      tally.records.push_back(std::move(*record));
+      return true;
+    }
+  } catch (const std::exception& error) {
+    InstallationRecord record;
+    record.folder = folder;
+    record.outcome = stage == Stage::kWriting ? Outcome::kFailed : Outcome::kUnreadable;
+    record.error = platform::DescribeError(error);
+    tally.records.push_back(std::move(record));
+    return stage != Stage::kLooking;
+  }
+  if (presence == InstallationFiles::Presence::kUnseen) {
+    tally.unchecked.push_back({UncheckedPlace::Why::kNotListable, folder, {}});
+  }
+  return false;
+}
 
-void CheckAllInstallations(Mode mode, Tally& tally) {
-  tally = Tally{};
+// The search itself; stops early when asked to, telling so in `tally`.
+void Search(Mode mode, Tally& tally, InstallationFiles& files) {
+  const auto stopped = [&files, &tally] {
+    if (!files.StopRequested()) {
+      return false;
+    }
+    tally.unchecked.push_back({UncheckedPlace::Why::kInterrupted, "", {}});
+    return true;
+  };
   // The candidates' drives are probed together: several that do not answer cost the
   // search one wait, and a drive that holds no candidate is not looked at.
-  platform::ProbeDrivesOf({kCandidateFolders.begin(), kCandidateFolders.end()});
+  files.ProbeDrivesOf({kCandidateFolders.begin(), kCandidateFolders.end()});
   std::vector<std::string> installed;
   for (const char* folder : kCandidateFolders) {
-    if (std::optional<InstallationRecord> record = CheckInstallation(folder, mode)) {
-      tally.records.push_back(std::move(*record));
+    if (stopped()) {
+      return;
+    }
+    if (CheckInto(folder, mode, files, tally)) {
       installed.emplace_back(folder);
     }
   }
-  // A user whose copy still holds the old address would go on using it.
-  for (const std::string& shadow : ShadowFolders(installed)) {
-    if (std::optional<InstallationRecord> record = CheckInstallation(shadow, mode)) {
-      tally.records.push_back(std::move(*record));
-    }
+  if (stopped()) {
+    return;
   }
+  // A user whose copy still holds the old address would go on using it.
+  for (const std::string& shadow : ShadowFolders(installed, files, tally)) {
+    if (stopped()) {
+      return;
+    }
+    CheckInto(shadow, mode, files, tally);
+  }
+}
+
+}  // namespace
+
+void CheckAllInstallations(Mode mode, Tally& tally, InstallationFiles& files) {
+  tally = Tally{};
+  const auto addSilentDrives = [&tally, &files] {
+    for (UncheckedPlace& drive : files.SilentDrives()) {
+      tally.unchecked.push_back(std::move(drive));
+    }
+  };
+  try {
+    Search(mode, tally, files);
+  } catch (...) {
+    addSilentDrives();
+    throw;
+  }
+  addSilentDrives();
+}
+
+namespace {
+
+InstallationFiles* InteractiveFiles = nullptr;  // SystemFiles(false) when null
+
+}  // namespace
+
+ScopedInstallationFiles::ScopedInstallationFiles(InstallationFiles& files)
+    : ScopedOverride(InteractiveFiles, &files) {}
+
+void CheckAllInstallations(Mode mode, Tally& tally) {
+  CheckAllInstallations(mode, tally, InteractiveFiles ? *InteractiveFiles : SystemFiles(false));
 }
 
 bool RepairAllInstallations(Tally& tally) {
@@ -261,6 +425,18 @@ void Main() {
     Tally tally;
     RepairAllInstallations(tally);
 
+    // An error in one installation no longer ends the search, but it ends the run as it
+    // always did, with its box.
+    bool failed = false;
+    for (const InstallationRecord& record : tally.records) {
+      if (!record.error.empty()) {
+        messages::ShowError("发现错误 - " + record.error, "");
+        failed = true;
+      }
+    }
+    if (failed) {
+      return;
+    }
     const std::int32_t found = tally.FoundCount();
     if (found > 0 && tally.CorrectCount() == found && tally.Rewritten()) {
       messages::ShowInformation(

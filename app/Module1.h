@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -37,6 +38,13 @@ enum class Outcome {
   kNeedsRepair,      // an audit found another value and wrote nothing
   kWriteFailed,      // the write failed; the record's reason says why
   kReadBackDiffers,  // the write answered success, but reading back gave another value
+  kUnreadable,       // the file is there but could not be read (in use, access denied, an
+                     // I/O error, an error raised while reading): nothing was written, and
+                     // it is a place not checked rather than one found wrong
+  kRefused,          // the program's own rule refused the file (a link an ordinary user
+                     // can change, a file over 16 MiB): left untouched; rerunning will not
+                     // help, so it counts as an installation that does not hold the address
+  kFailed,           // an error raised after the file was read; the record's error says which
 };
 
 // One installation found: what it held, what it holds, and why.
@@ -45,13 +53,31 @@ struct InstallationRecord {
   std::string before;  // the value read first
   std::string after;   // the value read last (the same as before when nothing was written)
   Outcome outcome = Outcome::kAlreadyCorrect;
-  // For kWriteFailed: the write's own answer; problem kNone for every other outcome.
+  // For kWriteFailed, kRefused and kUnreadable: the platform's own answer; problem kNone
+  // for every other outcome.
   platform::FileResult reason;
+  // For kFailed, and kUnreadable raised while reading: the error's description
+  // (platform::DescribeError); empty otherwise.
+  std::string error;
 
   // Whether the settings file holds TargetServerAddress after the check.
   bool HoldsAddress() const {
     return outcome == Outcome::kAlreadyCorrect || outcome == Outcome::kRepaired;
   }
+  // Whether the file was read, so that its value is known (whatever became of it).
+  bool Checked() const { return outcome != Outcome::kUnreadable; }
+};
+
+// A place that could hold an installation and was not looked at.
+struct UncheckedPlace {
+  enum class Why {
+    kSilentDrive,  // the drive `place` ("F:") did not answer within `waited`
+    kNotListable,  // the folder `place` could not be looked into (access denied)
+    kInterrupted,  // the run was asked to stop; `place` is empty
+  };
+  Why why = Why::kNotListable;
+  std::string place;
+  std::chrono::milliseconds waited{};
 };
 
 // What a run found: one record per found installation, in the order checked. Everything
@@ -60,6 +86,8 @@ struct InstallationRecord {
 // overflow error past its 32-bit range.
 struct Tally {
   std::vector<InstallationRecord> records;
+  // The places passed over, in the order met: silent drives come last.
+  std::vector<UncheckedPlace> unchecked;
 
   std::int32_t FoundCount() const;    // installations found
   std::int32_t CorrectCount() const;  // of those, how many hold TargetServerAddress
@@ -79,6 +107,42 @@ enum class Mode {
 // otherwise its record.
 std::optional<InstallationRecord> CheckInstallation(const std::string& folder, Mode mode);
 
+// What the search needs of the system: the settings files, the profiles, the drives and
+// the interruptions. SystemFiles() is the real one; tests pass a fake.
+class InstallationFiles {
+ public:
+  virtual ~InstallationFiles() = default;
+
+  enum class Presence {
+    kThere,    // the file is there
+    kMissing,  // neither it nor its folder is there (a silent drive counts as missing)
+    kUnseen,   // its folder, or one on the way to it, could not be looked into
+  };
+  virtual Presence Find(const std::string& settingsPath) = 0;
+  // The key's value; `result` says why a file that is there could not be read.
+  virtual std::string Read(const std::string& settingsPath, platform::FileResult& result) = 0;
+  virtual platform::FileResult Write(const std::string& settingsPath, const std::string& value) = 0;
+  virtual std::string SystemDrive() = 0;
+  // The user profiles (platform/userfolders.h); nothing when their folder, named by
+  // ProfilesFolder(), exists but could not be listed.
+  virtual std::optional<std::vector<std::string>> Profiles() = 0;
+  virtual std::string ProfilesFolder() = 0;
+  virtual void ProbeDrivesOf(const std::vector<std::string>& folders) = 0;
+  virtual std::vector<UncheckedPlace> SilentDrives() = 0;
+  virtual bool StopRequested() = 0;
+};
+
+// The system's files and drives. `hearStops`: whether StopRequested() asks the process
+// (unattended runs) or always answers false (the interactive run).
+InstallationFiles& SystemFiles(bool hearStops);
+
+// Has the interactive run (Main, through CheckAllInstallations without files) search
+// through `files` for as long as the guard lives (for tests).
+class ScopedInstallationFiles : public platform::ScopedOverride<InstallationFiles*> {
+ public:
+  explicit ScopedInstallationFiles(InstallationFiles& files);
+};
+
 // Checks and repairs one installation folder, adding its record to `tally` when its
 // settings file exists. True when it exists and holds TargetServerAddress afterwards.
 bool RepairInstallation(std::string Folder, Tally& tally);
@@ -96,9 +160,15 @@ inline constexpr char kShadowFolder[] = "AppData\\Local\\VirtualStore";
 //    each user profile, sorted by name without regard to case, the shadow of each such
 //    installation in candidate order. A shadow is checked and counted like an
 //    installation and listed by its full folder. A shadow whose installation is missing
-//    is not looked at, nor is anything else in a profile; a profile that may not be
-//    read is passed over.
-// An error raised on the way leaves `tally` with the records made before it.
+//    is not looked at, nor is anything else in a profile.
+// A folder that could not be looked into, a profiles folder that could not be listed and
+// the drives that did not answer are added to tally.unchecked. An error raised while
+// checking one installation is that installation's record (kUnreadable while reading,
+// kFailed after), and the search goes on. Once files.StopRequested() answers true, the
+// search stops before the next installation and adds an interruption. An error raised
+// outside any installation leaves `tally` with what was made before it.
+void CheckAllInstallations(Mode mode, Tally& tally, InstallationFiles& files);
+// The same over SystemFiles(false), or the files a ScopedInstallationFiles put in place.
 void CheckAllInstallations(Mode mode, Tally& tally);
 
 // CheckAllInstallations(Mode::kRepair, tally). True when some installation or shadow

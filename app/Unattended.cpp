@@ -61,7 +61,12 @@ std::string OutcomeText(const InstallationRecord& record) {
       return "需要修复";
     case Outcome::kReadBackDiffers:
       return "修复失败: 写入后读回的值仍不同";
+    case Outcome::kUnreadable:
+      return "无法读取: " + (record.error.empty() ? ProblemText(record.reason) : record.error);
+    case Outcome::kFailed:
+      return "修复失败: " + record.error;
     case Outcome::kWriteFailed:
+    case Outcome::kRefused:
       break;
   }
   if (record.reason.problem == platform::FileProblem::kTooLarge) {
@@ -70,22 +75,38 @@ std::string OutcomeText(const InstallationRecord& record) {
   return "修复失败: " + ProblemText(record.reason);
 }
 
-// A drive that did not answer was passed over like a missing one: an installation on it
-// was neither checked nor repaired, which the site must be able to read.
-std::string SilentDriveNote(const platform::SilentDrive& drive) {
-  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(drive.waited).count();
-  return std::string("驱动器 ") + platform::AsciiUpper(drive.letter) + ": 在 " +
-         std::to_string(seconds) + " 秒内没有响应，按不存在处理，其上的安装目录未检查";
-}
-
 }  // namespace
 
-int ExitCodeOf(const Tally& tally) {
-  const std::int32_t found = tally.FoundCount();
-  if (found == 0) {
-    return kExitNoneFound;
+std::string UncheckedNote(const UncheckedPlace& place) {
+  switch (place.why) {
+    case UncheckedPlace::Why::kSilentDrive: {
+      // Passed over like a missing drive: an installation on it was neither checked nor
+      // repaired, which the site must be able to read.
+      const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(place.waited).count();
+      return "驱动器 " + place.place + " 在 " + std::to_string(seconds) +
+             " 秒内没有响应，按不存在处理，其上的安装目录未检查";
+    }
+    case UncheckedPlace::Why::kNotListable:
+      return "目录 " + place.place + " 无法列出（拒绝访问），其中的安装目录未检查";
+    case UncheckedPlace::Why::kInterrupted:
+      break;
   }
-  return tally.CorrectCount() == found ? kExitAllCorrect : kExitSomeWrong;
+  return "运行被中断（收到停止请求），其余安装目录未检查";
+}
+
+int ExitCodeOf(const Tally& tally) {
+  bool someUnread = !tally.unchecked.empty();
+  for (const InstallationRecord& record : tally.records) {
+    if (!record.Checked()) {
+      someUnread = true;
+    } else if (!record.HoldsAddress()) {
+      return kExitSomeWrong;
+    }
+  }
+  if (someUnread) {
+    return kExitIncomplete;
+  }
+  return tally.FoundCount() == 0 ? kExitNoneFound : kExitAllCorrect;
 }
 
 std::string FormatReport(const ReportContext& context, const Tally& tally, int exitCode,
@@ -108,6 +129,9 @@ std::string FormatReport(const ReportContext& context, const Tally& tally, int e
   if (tally.records.empty() && context.error.empty()) {
     text += row("", "", "", "未找到安装目录");
   }
+  for (const UncheckedPlace& place : tally.unchecked) {
+    text += row("", "", "", "备注: " + UncheckedNote(place));
+  }
   for (const std::string& note : context.notes) {
     text += row("", "", "", "备注: " + note);
   }
@@ -122,6 +146,10 @@ std::string FormatReport(const ReportContext& context, const Tally& tally, int e
 }
 
 int RunUnattended(const CommandLine& line) {
+  return RunUnattended(line, SystemFiles(true));
+}
+
+int RunUnattended(const CommandLine& line, InstallationFiles& files) {
   if (line.mode == RunMode::kRefused) {
     platform::WriteStandardError(line.refusal + "\r\n（zelfix /? 显示用法）\r\n");
     return kExitCouldNotRun;
@@ -159,13 +187,10 @@ int RunUnattended(const CommandLine& line) {
   try {
     context.computer = platform::ComputerName();
     context.time = platform::LocalTimeText();
-    CheckAllInstallations(context.audit ? Mode::kAudit : Mode::kRepair, tally);
+    CheckAllInstallations(context.audit ? Mode::kAudit : Mode::kRepair, tally, files);
     exitCode = ExitCodeOf(tally);
   } catch (const std::exception& error) {
     context.error = platform::DescribeError(error);
-  }
-  for (const platform::SilentDrive& drive : platform::SilentDrives()) {
-    context.notes.push_back(SilentDriveNote(drive));
   }
 
   // The log before the console: a reader of standard output that goes away (`| head`)

@@ -16,11 +16,20 @@ inline constexpr int kExitAllCorrect = 0;   // installations found, every one ho
 inline constexpr int kExitSomeWrong = 1;    // some installation found does not hold it
 inline constexpr int kExitNoneFound = 2;    // no installation found
 inline constexpr int kExitCouldNotRun = 3;  // unknown switch, no log, unexpected error
+// Every installation checked holds the address, but some place that could hold one was
+// not checked (a silent drive, a folder that could not be looked into, a settings file
+// that could not be read, an interruption): run again once it can be reached.
+inline constexpr int kExitIncomplete = 4;
 // /? has done its job once the usage is shown.
 inline constexpr int kExitUsageShown = 0;
 
-// The exit code that `tally` calls for (0, 1 or 2).
+// The exit code that `tally` calls for: 1 when some installation checked does not hold
+// the address; else 4 when some place was not checked; else 2 when nothing was found;
+// else 0. (3 is the run's, not the tally's.)
 int ExitCodeOf(const Tally& tally);
+
+// The note row's text for a place that was not checked.
+std::string UncheckedNote(const UncheckedPlace& place);
 
 // What a report says beside the installations.
 struct ReportContext {
@@ -29,8 +38,8 @@ struct ReportContext {
   std::string version;
   std::string address;
   bool audit = false;
-  // Lines the run wants read beside the rows (drives that did not answer), each one row
-  // of its own.
+  // Lines the run wants read beside the rows, each one row of its own, after the notes
+  // on the tally's unchecked places.
   std::vector<std::string> notes;
   std::string error;  // an unexpected error that ended the run, or empty
 };
@@ -43,5 +52,7 @@ std::string FormatReport(const ReportContext& context, const Tally& tally, int e
 
 // Runs what `line` asks for (any mode but kInteractive) and answers the exit code.
 int RunUnattended(const CommandLine& line);
+// The same over `files` instead of SystemFiles(true).
+int RunUnattended(const CommandLine& line, InstallationFiles& files);
 
 }  // namespace app

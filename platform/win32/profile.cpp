@@ -25,13 +25,15 @@ namespace platform {
 namespace {
 
 // What `error` (GetLastError after a profile call on `widePath`) says about the file.
-FileResult ResultOf(DWORD error, const std::wstring& widePath) {
+// `writing`: whether the call wrote, so that being read-only can be why it failed.
+FileResult ResultOf(DWORD error, const std::wstring& widePath, bool writing) {
   FileResult result;
   result.systemCode = static_cast<int>(error);
-  // Windows answers a read-only file with "access denied" too: the attribute tells them apart.
+  // Windows answers a read-only file with "access denied" too: the attribute tells them
+  // apart. A read is never refused for it.
   const DWORD attributes = GetFileAttributesW(widePath.c_str());
   if (error == ERROR_WRITE_PROTECT ||
-      (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+      (writing && error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) ==
            FILE_ATTRIBUTE_READONLY)) {
     result.problem = FileProblem::kReadOnly;
@@ -54,7 +56,7 @@ FileResult ResultOf(DWORD error, const std::wstring& widePath) {
 
 // Why the file that `pin` reached must not go to the profile functions; kNone when it
 // may. A file or folder that is not there is no refusal.
-FileResult Refusal(const win32::PinnedPath& pin, const std::wstring& widePath) {
+FileResult Refusal(const win32::PinnedPath& pin, const std::wstring& widePath, bool writing) {
   switch (pin.state()) {
     case win32::PinnedPath::State::kUnsafe:
       return FileResult{FileProblem::kUnsafePath, 0};
@@ -68,7 +70,7 @@ FileResult Refusal(const win32::PinnedPath& pin, const std::wstring& widePath) {
     case win32::PinnedPath::State::kFailed:
       break;
   }
-  return ResultOf(pin.error(), widePath);
+  return ResultOf(pin.error(), widePath, writing);
 }
 
 // Whether `path` still leads, by the same rule, to the file `pin` held during the call.
@@ -88,7 +90,7 @@ std::size_t GetProfileEntry(const std::string& section, const std::string& key, 
   }
   const std::wstring widePath = win32::Widen(path);
   const win32::PinnedPath pin = win32::PinnedPath::Pin(widePath, false);
-  result = Refusal(pin, widePath);
+  result = Refusal(pin, widePath, false);
   if (pin.state() != win32::PinnedPath::State::kPinned || result.problem != FileProblem::kNone) {
     return 0;
   }
@@ -106,7 +108,7 @@ std::size_t GetProfileEntry(const std::string& section, const std::string& key, 
   }
   if (copied == 0) {
     if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
-      result = ResultOf(error, pin.path());
+      result = ResultOf(error, pin.path(), false);
     }
     return 0;
   }
@@ -121,7 +123,8 @@ FileResult PutProfileEntry(const std::string& section, const std::string& key,
   }
   const std::wstring widePath = win32::Widen(path);
   const win32::PinnedPath pin = win32::PinnedPath::Pin(widePath, true);
-  if (const FileResult refused = Refusal(pin, widePath); refused.problem != FileProblem::kNone) {
+  if (const FileResult refused = Refusal(pin, widePath, true);
+      refused.problem != FileProblem::kNone) {
     return refused;
   }
   if (pin.state() == win32::PinnedPath::State::kMissing) {
@@ -133,7 +136,7 @@ FileResult PutProfileEntry(const std::string& section, const std::string& key,
                                  win32::Widen(value).c_str(), pin.path().c_str())) {
     return StillPinned(widePath, pin) ? FileResult() : FileResult{FileProblem::kUnsafePath, 0};
   }
-  return ResultOf(GetLastError(), pin.path());
+  return ResultOf(GetLastError(), pin.path(), true);
 }
 
 }  // namespace platform

@@ -169,6 +169,7 @@ class Scenario:
     report: tuple = None  # ("检查" or "修复", rows of folder, before, after, result)
     log: str = None  # "D:/path": where the log goes; its report is checked when `report` is
     readonly_folders: tuple = ()
+    locked: tuple = ()  # files and folders with mode 000: not even listed or read
     # drive letter -> "dead", "slow" or "spinning" (slowfs.py)
     fuse: dict = field(default_factory=dict)
     # drive letter -> how many of the program's lookups that drive made wait: a drive that
@@ -196,6 +197,9 @@ class Scenario:
     # Windows: the executables run from a folder holding a planted userenv.dll.
     dll_planted: bool = False
     builds: tuple = None  # the builds it is played on; None: all
+    # Native: a FUSE drive letter; once the program's first lookup there waits, it gets
+    # SIGTERM.
+    interrupt: str = None
 
 
 C_INSTALL = "C:/Program Files/TAMO/ZEL1/BIN/ZEL1.SYS"
@@ -341,10 +345,28 @@ SCENARIOS += [
              args=("/chek", "/log:{log}"), log=LOG, console=True),
     # A drive that does not answer is listed in the report: what was on it went unchecked.
     Scenario("check-dead-drive", {C_INSTALL: NEW}, [], fuse={"f": "dead"}, lookups={"f": 1},
-             args=("/check",), console=True, report=("检查", [
+             exit_code=4, args=("/check",), console=True, report=("检查", [
                  (C_FOLDER, TARGET, TARGET, "已是新地址"),
                  ("", "", "", "备注: 驱动器 F: 在 8 秒内没有响应，按不存在处理，其上的安装目录未检查"),
-                 (SUMMARY, "", "", "找到 1 个，其中 1 个为新地址，退出代码 0")])),
+                 (SUMMARY, "", "", "找到 1 个，其中 1 个为新地址，退出代码 4")])),
+    # Stopped while its drives are probed: nothing more is checked, and it says so.
+    Scenario("quiet-interrupted", {C_INSTALL: OLD}, [], fuse={"f": "dead"}, lookups={"f": 1},
+             exit_code=4, interrupt="f", builds=("native",), args=("/quiet",),
+             report=("修复", [
+                 ("", "", "", "未找到安装目录"),
+                 ("", "", "", "备注: 运行被中断（收到停止请求），其余安装目录未检查"),
+                 ("", "", "", "备注: 驱动器 F: 在 8 秒内没有响应，按不存在处理，其上的安装目录未检查"),
+                 (SUMMARY, "", "", "找到 0 个，其中 0 个为新地址，退出代码 4")])),
+    # A settings file and a folder the run may not look into: named, nothing written, and
+    # the run is incomplete.
+    Scenario("quiet-locked-places", {C_INSTALL: OLD, D_INSTALL: OLD}, [], exit_code=4,
+             changed={C_INSTALL: NEW}, folders=("E:/Program Files/TAMO/ZEL1/BIN",),
+             locked=(D_INSTALL, "E:/Program Files/TAMO"), args=("/quiet",), console=True,
+             report=("修复", [
+                 (C_FOLDER, "10.1.1.1", TARGET, "已修复"),
+                 (D_FOLDER, "", "", "无法读取: 拒绝访问"),
+                 ("", "", "", "备注: 目录 E:\\Program Files\\TAMO\\ZEL1 无法列出（拒绝访问），其中的安装目录未检查"),
+                 (SUMMARY, "", "", "找到 2 个，其中 1 个为新地址，退出代码 4")])),
     Scenario("log-in-read-only-folder", MIXED, [], exit_code=3, folders=("D:/logs",),
              readonly_folders=("D:/logs",), args=("--quiet", "--log={log}"), log=LOG,
              error="无法使用日志文件 {log}: "),
@@ -476,6 +498,8 @@ def populate(folder, scenario):
         host(folder, path).chmod(0o444)
     for path in scenario.readonly_folders:
         host(folder, path).chmod(0o555)
+    for path in scenario.locked:
+        host(folder, path).chmod(0)
     for path, data in scenario.outside.items():
         (folder / path).parent.mkdir(parents=True, exist_ok=True)
         (folder / path).write_bytes(data)
@@ -1285,6 +1309,22 @@ def native_play(build, scenario, drives, logs, points):
     return result.returncode, boxes, b"", b"", {}, took
 
 
+def interrupt(drives, scenario):
+    """Waits for the program's first lookup on the drive scenario.interrupt, as its FUSE
+    server logs it, then sends SIGTERM to the process that made it."""
+    letter = scenario.interrupt
+    log = drives / f"{letter}-{scenario.fuse[letter]}.log"
+    deadline = time.time() + TIMEOUT
+    while not (lines := [l for l in log.read_text(errors="replace").splitlines()
+                         if l.startswith("lookup ") and str(BUILDS["native"].exe) in l]):
+        if time.time() > deadline:
+            raise Failure(f"native: no lookup on {letter.upper()}: within {TIMEOUT} s")
+        time.sleep(0.05)
+    thread = lines[0].split(" by ")[1].split()[0]
+    status = Path(f"/proc/{thread}/status").read_text().splitlines()
+    os.kill(int(next(l.split()[1] for l in status if l.startswith("Tgid:"))), signal.SIGTERM)
+
+
 def native_unattended(build, scenario, drives, logs, env):
     """The Linux build with a command line, as a deployment tool runs it: no input, the
     report on standard output. As root it runs as the unprivileged user, whom a read-only
@@ -1317,6 +1357,8 @@ def native_unattended(build, scenario, drives, logs, env):
                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE)
                  for _ in range(scenario.runs)]
     try:
+        if scenario.interrupt:
+            interrupt(drives, scenario)
         outputs = [process.communicate(timeout=TIMEOUT) for process in processes]
     except subprocess.TimeoutExpired:
         for process in processes:

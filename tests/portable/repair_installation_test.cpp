@@ -29,7 +29,7 @@ std::string AddressIn(const std::string& folder) {
 TEST(RepairAllInstallations, NothingInstalledTouchesNothing) {
   ScratchDrives drives;
   Tally tally;
-  tally.records.resize(7, {kFirst, "1", "2", app::Outcome::kRepaired, {}});  // starts afresh
+  tally.records.resize(7, {kFirst, "1", "2", app::Outcome::kRepaired, {}, ""});  // starts afresh
   EXPECT_FALSE(app::RepairAllInstallations(tally));
   EXPECT_EQ(tally.FoundCount(), 0);
   EXPECT_EQ(tally.CorrectCount(), 0);
@@ -159,7 +159,7 @@ TEST(RepairInstallation, ReadOnlyFileIsFoundButNotCorrect) {
   drives.WriteFile(SettingsFileOf(kFirst), original);
   drives.SetReadOnly(SettingsFileOf(kFirst));
   Tally tally;
-  tally.records.push_back({kSixth, "1", TargetServerAddress, app::Outcome::kRepaired, {}});
+  tally.records.push_back({kSixth, "1", TargetServerAddress, app::Outcome::kRepaired, {}, ""});
   EXPECT_FALSE(app::RepairInstallation(kFirst, tally));
   EXPECT_EQ(tally.FoundCount(), 2);
   EXPECT_EQ(tally.CorrectCount(), 1);

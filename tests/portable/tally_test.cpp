@@ -13,7 +13,7 @@ using platform::FileProblem;
 
 app::InstallationRecord Record(const std::string& folder, Outcome outcome,
                                platform::FileResult reason = {}) {
-  return {folder, "10.1.1.1", "10.1.1.1", outcome, reason};
+  return {folder, "10.1.1.1", "10.1.1.1", outcome, reason, ""};
 }
 
 TEST(Tally, CountsListsAndExitCodeFollowTheRecords) {
