@@ -3,6 +3,7 @@
 // shows no box or window and answers with its exit code.
 #include <cstdlib>
 #include <exception>
+#include <string>
 
 #include "app/CommandLine.h"
 #include "app/Module1.h"
@@ -34,7 +35,8 @@ int main(int argc, char** argv) {
     } catch (const std::exception& error) {
       platform::WriteStandardError("发现错误 - " + platform::DescribeError(error) + "\r\n");
     } catch (...) {
-      platform::WriteStandardError("发现错误 - 内部错误\r\n");
+      platform::WriteStandardError(std::string("发现错误 - ") + platform::kInternalErrorText +
+                                   "\r\n");
     }
     return app::kExitCouldNotRun;
   }
