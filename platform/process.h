@@ -2,16 +2,15 @@
 // the interruptions that stop an unattended run.
 //
 // win32: first of all, DLLs come from System32 only and RedirectionGuard is on
-//        (platform/win32/systemlibrary.h). Then critical-error boxes off for the whole process (SetErrorMode with
-//        SEM_FAILCRITICALERRORS and SEM_NOOPENFILEERRORBOX), so that a drive without a
-//        medium answers "not ready" instead of asking the operator to insert a disk -
-//        on every thread, the drive probes' included. Unattended, the crash box of
-//        Windows Error Reporting is off too (SEM_NOGPFAULTERRORBOX): under a deployment
-//        tool nobody is there to close it, and the tool would wait for ever.
-//        Unattended, an interruption is heard in two ways: a console control handler
-//        (Ctrl+C, Ctrl+Break, the console closed; log-off and shutdown only reach a
-//        console program that never loaded user32, which this one does), and a hidden
-//        top-level window of a thread of its own (WM_QUERYENDSESSION and WM_ENDSESSION at
+//        (platform/win32/systemlibrary.h). Then critical-error boxes off for the whole process
+//        (SetErrorMode with SEM_FAILCRITICALERRORS and SEM_NOOPENFILEERRORBOX), so that a drive
+//        without a medium answers "not ready" instead of asking the operator to insert a disk - on
+//        every thread, the drive probes' included. Unattended, the crash box of Windows Error
+//        Reporting is off too (SEM_NOGPFAULTERRORBOX): under a deployment tool nobody is there to
+//        close it, and the tool would wait for ever. Unattended, an interruption is heard in two
+//        ways: a console control handler (Ctrl+C, Ctrl+Break, the console closed; log-off and
+//        shutdown only reach a console program that never loaded user32, which this one does), and
+//        a hidden top-level window of a thread of its own (WM_QUERYENDSESSION and WM_ENDSESSION at
 //        log-off and shutdown, which a window program started by a deployment tool gets
 //        instead; WM_CLOSE, which `taskkill` without /f sends). For the console closed
 //        and the session ending, the system ends the process once the handler returns:

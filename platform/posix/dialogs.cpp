@@ -30,9 +30,9 @@
 #include <optional>
 #include <vector>
 
-#include "platform/printable.h"
 #include "platform/posix/terminal.h"
 #include "platform/posix/unicode.h"
+#include "platform/printable.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -198,7 +198,8 @@ void AppendTranscript(const std::string& prompt, const std::string& caption, uns
        << ",\"flags\":" << flags << ",\"answer\":" << answer << "}\n";
   file.flush();
   if (!file) {
-    std::cerr << "zelfix: cannot append to the box transcript " << platform::Printable(path) << "\n";
+    std::cerr << "zelfix: cannot append to the box transcript " << platform::Printable(path)
+              << "\n";
   }
 }
 

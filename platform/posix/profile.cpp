@@ -15,10 +15,10 @@
 #include <set>
 
 #include "platform/posix/atomic_file.h"
-#include "platform/printable.h"
 #include "platform/posix/profile_engine.h"
 #include "platform/posix/unicode.h"
 #include "platform/posix/winpath.h"
+#include "platform/printable.h"
 
 namespace platform {
 

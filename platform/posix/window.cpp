@@ -43,8 +43,8 @@
 #include "platform/error.h"
 #include "platform/folderlists.h"
 #include "platform/listwindow.h"
-#include "platform/printable.h"
 #include "platform/posix/terminal.h"
+#include "platform/printable.h"
 #include "platform/text.h"
 
 namespace platform {

@@ -21,8 +21,8 @@
 #include "platform/posix/driveprobe.h"
 #include "platform/posix/guard.h"
 #include "platform/posix/handles.h"
-#include "platform/printable.h"
 #include "platform/posix/unicode.h"
+#include "platform/printable.h"
 #include "platform/text.h"
 
 namespace platform::posix {

@@ -4,8 +4,9 @@
 // ($WINEPREFIX, else ~/.wine): "c:" -> ../drive_c and so on. Without a prefix the only
 // drive is Z:, the root of the file system, and standard error says so once, naming the
 // prefix that was looked for. Run as root, the program enters a prefix as guard.h says:
-// as the user who controls it, or not at all (then there is no drive, not even Z:). Backslashes and forward slashes separate folders; "." and
-// ".." are resolved by the text alone, and a name of only dots and spaces is dropped.
+// as the user who controls it, or not at all (then there is no drive, not even Z:).
+// Backslashes and forward slashes separate folders; "." and ".." are resolved by the text
+// alone, and a name of only dots and spaces is dropped.
 //
 // Each name is resolved exact-first: a name that exists exactly as written is used as it
 // is, so that of the Linux siblings "inst." and "inst", or "Name" and "name", the one
