@@ -5,15 +5,13 @@
 #include <filesystem>
 #include <functional>
 #include <new>
-#include <optional>
 #include <string>
 #include <system_error>
 #include <typeinfo>
-#include <utility>
 #include <vector>
 
 #include "app/Module1.h"
-#include "common/CM_FileFolderSystem.h"
+#include "tests/support/FakeInstallationFiles.h"
 #include "tests/support/FakeWindow.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/support/ScratchDrives.h"
@@ -177,38 +175,10 @@ TEST_F(MainRun, AnErrorEndsTheRunWithItsDescription) {
   }
 }
 
-// The system's files, but writing to one settings file raises.
-class FailingWrite : public app::InstallationFiles {
- public:
-  explicit FailingWrite(std::string path) : path_(std::move(path)) {}
-  Presence Find(const std::string& path) override { return real_.Find(path); }
-  std::string Read(const std::string& path, platform::FileResult& result) override {
-    return real_.Read(path, result);
-  }
-  platform::FileResult Write(const std::string& path, const std::string& value) override {
-    if (path == path_) {
-      throw std::bad_alloc();
-    }
-    return real_.Write(path, value);
-  }
-  std::string SystemDrive() override { return real_.SystemDrive(); }
-  std::optional<std::vector<std::string>> Profiles() override { return real_.Profiles(); }
-  std::string ProfilesFolder() override { return real_.ProfilesFolder(); }
-  void ProbeDrivesOf(const std::vector<std::string>& folders) override {
-    real_.ProbeDrivesOf(folders);
-  }
-  std::vector<app::UncheckedPlace> SilentDrives() override { return real_.SilentDrives(); }
-  bool StopRequested() override { return false; }
-
- private:
-  app::InstallationFiles& real_ = app::SystemFiles(false);
-  std::string path_;
-};
-
 TEST_F(MainRun, AnErrorInOneInstallationShowsItsBoxAndTheOthersAreRepaired) {
-  drives.WriteFile(SettingsFileOf(kFirst), Settings("10.1.1.1"));
-  drives.WriteFile(SettingsFileOf(kSixth), Settings("10.1.1.1"));
-  FailingWrite files(SettingsFileOf(kFirst));
+  testsupport::FakeInstallationFiles files;
+  files.values = {{SettingsFileOf(kFirst), "10.1.1.1"}, {SettingsFileOf(kSixth), "10.1.1.1"}};
+  files.throwOnWrite = {SettingsFileOf(kFirst)};
   const app::ScopedInstallationFiles scoped(files);
   app::Main();
   // What the operator sees is what an error ending the run showed.
@@ -216,9 +186,8 @@ TEST_F(MainRun, AnErrorInOneInstallationShowsItsBoxAndTheOthersAreRepaired) {
   EXPECT_EQ(dialogs.boxes[0].prompt, "发现错误 - 内存不足" + std::string(8 + 10, ' '));
   EXPECT_EQ(dialogs.boxes[0].flags, 4112u);
   EXPECT_EQ(windows.opened, 0);
-  EXPECT_EQ(common::ReadProfileString(SettingsFileOf(kFirst), "web", "webserver", ""), "10.1.1.1");
-  EXPECT_EQ(common::ReadProfileString(SettingsFileOf(kSixth), "web", "webserver", ""),
-            app::TargetServerAddress);
+  EXPECT_EQ(files.values[SettingsFileOf(kFirst)], "10.1.1.1");
+  EXPECT_EQ(files.values[SettingsFileOf(kSixth)], app::TargetServerAddress);
 }
 
 }  // namespace
